@@ -1,0 +1,62 @@
+// The picture container: the ordered list of { extension, description, graphic class }
+// that decides by a file name's extension which class decodes a file, and the loader
+// built on it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "imaging/graphic.h"
+
+namespace qel {
+
+class TPictureFormatList {
+ public:
+  struct Entry {
+    std::string extension;  // lower case, without the dot
+    std::string description;
+    const GraphicClass* graphic_class;
+  };
+
+  // Appends an entry; the extension is stored lower-cased.
+  void Register(std::string_view extension, std::string_view description, const GraphicClass& graphic_class);
+  // The class of the matching entry nearest the end of the list, or nullptr.
+  const GraphicClass* FindExtension(std::string_view extension) const;
+  // "All (*.a;*.b)|*.a;*.b|Desc B (*.b)|*.b|Desc A (*.a)|*.a" over the entries whose class
+  // derives from base, the last registration first.
+  std::string BuildFilterText(const GraphicClass& base) const;
+  // Removes the entries of the class and of every class derived from it.
+  void Unregister(const GraphicClass& graphic_class);
+
+  const std::vector<Entry>& Entries() const { return entries_; }
+  void Clear() { entries_.clear(); }
+
+ private:
+  std::vector<Entry> entries_;
+};
+
+// The list every load goes through. Start-up fills it (RegisterStartupFormats in the
+// import library); nothing changes it afterwards.
+TPictureFormatList& PictureFormats();
+
+// The filter text over every registered format (what a drop is tested against).
+std::string PictureFilterText();
+
+// The extension of a path: from the last dot of its last element, dot included; empty
+// when that element has no dot.
+std::string ExtractFileExt(std::string_view path);
+// The last element of a path (text after the last '/').
+std::string ExtractFileName(std::string_view path);
+std::string LowerCase(std::string_view text);
+
+// Loads a picture file with the class registered last for its extension and returns it
+// as a 24-bit picture. Fails with "Unknown picture file extension (.%s)" when no class
+// claims the extension; a reader's own errors pass through unchanged.
+Picture LoadPictureFile(const std::string& path, ProgressObserver* observer = nullptr);
+
+// The same for a graphic of a given class read from a stream (used by tests and by
+// qel-convert's choice of reader).
+Picture LoadPictureStream(TStream& stream, const GraphicClass& graphic_class, ProgressObserver* observer = nullptr);
+
+}  // namespace qel

@@ -1,0 +1,9 @@
+#include <gtest/gtest.h>
+
+#include "import/format_registry.h"
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  qel::RegisterStartupFormats();
+  return RUN_ALL_TESTS();
+}
