@@ -1,0 +1,10 @@
+// Not written yet: refuses, so that nothing is saved under a name that promises a
+// format the file would not hold.
+#include "imaging/errors.h"
+#include "output/picture_writers.h"
+
+namespace qel {
+
+void WriteEmf(const Picture&, TStream&) { throw Error("Saving as EMF is not available in this build."); }
+
+}  // namespace qel
