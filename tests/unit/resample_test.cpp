@@ -61,8 +61,8 @@ std::vector<int> Resized(const std::vector<int>& row, int width, int filter) {
 using Entries = std::vector<std::pair<int, int>>;  // (weight, source)
 
 Entries ListOf(int target, int length, int filter, int index) {
-  const auto table =
-      BuildWeightTable(target, length, resample::AxisScale(target, length), KernelFor(filter), KernelFor(filter).radius);
+  const auto table = BuildWeightTable(target, length, resample::AxisScale(target, length), KernelFor(filter),
+                                      KernelFor(filter).radius);
   Entries out;
   for (const WeightEntry& e : table.List(index)) out.emplace_back(e.weight, e.source);
   return out;
@@ -129,7 +129,6 @@ TEST(ResampleWeights, ReflectionAtBothEnds) {
 }
 
 TEST(ResampleWeights, RoundHalfEven) {
-  using resample::RoundHalfEven;
   EXPECT_EQ(RoundHalfEven(84.5L), 84);
   EXPECT_EQ(RoundHalfEven(85.5L), 86);
   EXPECT_EQ(RoundHalfEven(-8.5L), -8);
@@ -195,7 +194,8 @@ TEST(ResampleRows, FlatAreasStayFlatWhateverTheTotal) {
       Picture q = NewPicture(11, 9, RGBColor(200, 90, 13));
       ResizePicture(q, w, h, f);
       for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) ASSERT_EQ(q.Pixel(x, y), RGBColor(200, 90, 13)) << FilterName(f) << " " << w << "x" << h;
+        for (int x = 0; x < w; ++x)
+          ASSERT_EQ(q.Pixel(x, y), RGBColor(200, 90, 13)) << FilterName(f) << " " << w << "x" << h;
     }
   }
 }

@@ -79,8 +79,9 @@ namespace {
 
 // Indexed by filter number.
 constexpr FilterKernel kKernels[kFilterCount] = {
-    {"Box", &BoxKernel, 0.5f},          {"Triangle", &TriangleKernel, 1.0f}, {"Hermite", &HermiteKernel, 1.0f},
-    {"Bell", &BellKernel, 1.5f},        {"BSpline", &BSplineKernel, 2.0f},   {"Lanczos3", &Lanczos3Kernel, 3.0f},
+    {"Box", &BoxKernel, 0.5f},           {"Triangle", &TriangleKernel, 1.0f},
+    {"Hermite", &HermiteKernel, 1.0f},   {"Bell", &BellKernel, 1.5f},
+    {"BSpline", &BSplineKernel, 2.0f},   {"Lanczos3", &Lanczos3Kernel, 3.0f},
     {"Mitchell", &MitchellKernel, 2.0f},
 };
 

@@ -46,7 +46,9 @@ class LineCache {
   }
 
  private:
-  static std::uint8_t Clamp(std::int32_t v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+  static std::uint8_t Clamp(std::int32_t v) {
+    return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+  }
   static std::uint8_t Shifted(std::int32_t sum) {
     const std::uint32_t v = static_cast<std::uint32_t>(sum) >> 8;
     return static_cast<std::uint8_t>(v > 255 ? 255 : v);

@@ -2,7 +2,8 @@
 
 namespace qel::resample {
 
-void ResampleColumns(const Picture& intermediate, const WeightTable& lists, LineCache& cache, Picture& target) {
+void ResampleColumns(const Picture& intermediate, const WeightTable& lists, LineCache& cache,
+                     Picture& target) {
   const int source_height = intermediate.Height();
   const int target_height = target.Height();
   const std::size_t stride = target.RowSize();

@@ -15,6 +15,7 @@ void ResampleRows(const Picture& source, const WeightTable& lists, LineCache& ca
 // Resamples every column of intermediate to target.Height() pixels with the vertical
 // lists; target is intermediate.Width() x target.Height(), and the cache holds at least
 // intermediate.Height() pixels.
-void ResampleColumns(const Picture& intermediate, const WeightTable& lists, LineCache& cache, Picture& target);
+void ResampleColumns(const Picture& intermediate, const WeightTable& lists, LineCache& cache,
+                     Picture& target);
 
 }  // namespace qel::resample

@@ -25,14 +25,6 @@ std::int32_t ReflectIndex(std::int64_t j, std::int32_t length) {
   return static_cast<std::int32_t>(j);
 }
 
-std::int64_t RoundHalfEven(Real value) {
-  const Real lower = std::floor(value);
-  const Real fraction = value - lower;
-  auto result = static_cast<std::int64_t>(lower);
-  if (fraction > 0.5L || (fraction == 0.5L && (result & 1) != 0)) ++result;
-  return result;
-}
-
 WeightTable BuildWeightTable(int target_length, int line_length, float s, const FilterKernel& kernel,
                              float radius) {
   WeightTable table;

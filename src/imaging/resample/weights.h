@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/resample/kernels.h"
+#include "imaging/rounding.h"
 
 namespace qel::resample {
 
@@ -39,9 +40,6 @@ float AxisScale(int target, int source);
 // (pixel 0 is not repeated), 2 x length - j - 1 for j >= length (the last pixel is
 // repeated), again and again until the index lies inside the line.
 std::int32_t ReflectIndex(std::int64_t j, std::int32_t length);
-
-// Round to the nearest integer, halves to the even one.
-std::int64_t RoundHalfEven(long double value);
 
 // The lists for target_length destination indices over a line of line_length source
 // pixels, with the scale s and the kernel stretched to radius.
