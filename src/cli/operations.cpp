@@ -11,7 +11,6 @@
 #include "imaging/errors.h"
 #include "imaging/resample.h"
 #include "imaging/rotate.h"
-#include "imaging/rounding.h"
 #include "imaging/sharpen.h"
 #include "imaging/tone.h"
 
@@ -53,14 +52,15 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
   }
 }
 
-// Refuses a target size the picture limits do not allow, with a text that says which.
-void CheckResizeTarget(std::int64_t width, std::int64_t height) {
-  if (width > kMaxPictureSide || height > kMaxPictureSide ||
-      std::uint64_t(width) * std::uint64_t(height) > kMaxPicturePixels) {
-    throw Error("Cannot resize to " + std::to_string(width) + " x " + std::to_string(height) +
-                " pixels: a picture may have at most " + std::to_string(kMaxPicturePixels) +
-                " pixels and sides of at most " + std::to_string(kMaxPictureSide) + ".");
+// Why the picture limits do not allow a target size; empty when they do.
+std::string ResizeTargetProblem(std::int64_t width, std::int64_t height) {
+  if (width <= kMaxPictureSide && height <= kMaxPictureSide &&
+      std::uint64_t(width) * std::uint64_t(height) <= kMaxPicturePixels) {
+    return "";
   }
+  return "Cannot resize to " + std::to_string(width) + " x " + std::to_string(height) +
+         " pixels: a picture may have at most " + std::to_string(kMaxPicturePixels) +
+         " pixels and sides of at most " + std::to_string(kMaxPictureSide) + ".";
 }
 
 void Resize(Picture& picture, const OperationSettings& settings, int width, int height) {
@@ -76,12 +76,12 @@ Operation ParseResize(std::string_view option, std::string_view value) {
     const auto p = static_cast<std::int32_t>(*percent);
     return [p](Picture& picture, OperationSettings& settings) {
       if (picture.Empty()) return;
-      // As the options window computes it: a 64-bit product, halves away from zero, at least 1.
-      const std::int32_t w = MulDiv(picture.Width(), p, 100), h = MulDiv(picture.Height(), p, 100);
-      if (w < 0 || h < 0)
-        CheckResizeTarget(std::int64_t(picture.Width()) * p / 100, std::int64_t(picture.Height()) * p / 100);
-      CheckResizeTarget(std::max(w, 1), std::max(h, 1));
-      Resize(picture, settings, std::max(w, 1), std::max(h, 1));
+      // As the options window computes it: a 64-bit product, halves away from zero
+      // (MulDiv's rounding, without its 32-bit limit on the result), then at least 1.
+      const std::int64_t w = std::max<std::int64_t>((std::int64_t(picture.Width()) * p + 50) / 100, 1);
+      const std::int64_t h = std::max<std::int64_t>((std::int64_t(picture.Height()) * p + 50) / 100, 1);
+      if (const std::string problem = ResizeTargetProblem(w, h); !problem.empty()) throw Error(problem);
+      Resize(picture, settings, static_cast<int>(w), static_cast<int>(h));
     };
   }
   const auto parts = Split(value, 'x');
@@ -89,7 +89,9 @@ Operation ParseResize(std::string_view option, std::string_view value) {
   const auto height = parts.size() == 2 ? ParseInteger(parts[1]) : std::nullopt;
   if (!width || !height || *width < 1 || *height < 1)
     Malformed(option, value, "WIDTHxHEIGHT in pixels, as 800x600, or a percentage, as 50%");
-  CheckResizeTarget(*width, *height);
+  if (const std::string problem = ResizeTargetProblem(*width, *height); !problem.empty()) {
+    throw std::invalid_argument(std::string(option) + " " + std::string(value) + ": " + problem);
+  }
   const int w = static_cast<int>(*width), h = static_cast<int>(*height);
   return [w, h](Picture& picture, OperationSettings& settings) {
     if (!picture.Empty()) Resize(picture, settings, w, h);
