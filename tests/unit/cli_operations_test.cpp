@@ -234,13 +234,29 @@ TEST_F(ConvertTool, AppliesOperationsLeftToRight) {
        "--add-border", "--crop", "2,3,5,4"});
 }
 
-TEST_F(ConvertTool, ErrorsWriteNothing) {
-  for (const char* args :
-       {"--resize 0x5", "--crop 100,100,5,5", "--filter Sinc", "--sharpen-after-resize --resize 2x2"}) {
+TEST_F(ConvertTool, FailedOperationsWriteNothing) {
+  for (const char* args : {"--crop 100,100,5,5", "--sharpen-after-resize --resize 2x2"}) {
     std::string output;
     EXPECT_EQ(Run(args, &output), 1) << args;
     EXPECT_FALSE(test::FileExists(dir_ / "out.bmp")) << args << ": " << output;
     EXPECT_FALSE(output.empty()) << args;
+  }
+}
+
+TEST(ConvertToolOptions, MalformedValuesStopBeforeReading) {
+  // The input does not exist: the options are refused before it is opened.
+  test::TempDir dir;
+  const std::string tool = test::ShellQuote(test::ConvertTool().string());
+  for (const char* args :
+       {"--resize 0x5", "--filter Sinc", "--border-width 51", "--crop 1,2,3", "--frame-color"}) {
+    std::string output;
+    EXPECT_EQ(test::RunCommand(tool + " " + test::ShellQuote((dir / "missing.bmp").string()) + " " +
+                                   test::ShellQuote((dir / "out.bmp").string()) + " " + args,
+                               &output),
+              1)
+        << args;
+    EXPECT_EQ(output.rfind("qel-convert: --", 0), 0u) << args << ": " << output;
+    EXPECT_FALSE(test::FileExists(dir / "out.bmp")) << args;
   }
 }
 

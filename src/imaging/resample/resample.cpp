@@ -1,6 +1,7 @@
 #include "imaging/resample.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cctype>
 #include <string>
 
@@ -17,6 +18,15 @@ namespace {
 // A radius beyond this only adds candidates of weight 0 for every kernel here, at a
 // cost that grows with it; refuse it rather than spend minutes on nothing.
 constexpr float kMaxRadius = 64.0f;
+
+bool WithinPictureLimits(std::int64_t width, std::int64_t height) {
+  return width <= kMaxPictureSide && height <= kMaxPictureSide &&
+         std::uint64_t(width) * std::uint64_t(height) <= kMaxPicturePixels;
+}
+
+std::string SizeText(std::int64_t width, std::int64_t height) {
+  return std::to_string(width) + " x " + std::to_string(height) + " pixels";
+}
 
 bool SameTextNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -51,9 +61,17 @@ void ResizePicture(Picture& picture, int width, int height, int filter) {
 
 void ResampleInto(int width, int height, int filter, float radius, const Picture& source, Picture& target) {
   using namespace resample;
-  if (width < 0 || height < 0) {
-    throw Error("Cannot resize a picture to " + std::to_string(width) + " x " + std::to_string(height) +
-                " pixels.");
+  if (width < 0 || height < 0) throw Error("Cannot resize a picture to " + SizeText(width, height) + ".");
+  if (!WithinPictureLimits(width, height)) {
+    throw EOutOfResources("Cannot resize a picture to " + SizeText(width, height) + ": that is larger than the " +
+                          std::to_string(kMaxPicturePixels) + " pixels this tool handles.");
+  }
+  // The first pass makes a picture of the new width and the old height.
+  if (!WithinPictureLimits(width, source.Height())) {
+    throw EOutOfResources("Cannot resize a picture of " + SizeText(source.Width(), source.Height()) + " to " +
+                          SizeText(width, height) + ": the intermediate picture of " +
+                          SizeText(width, source.Height()) + " would be larger than the " +
+                          std::to_string(kMaxPicturePixels) + " pixels this tool handles.");
   }
   const FilterKernel& kernel = KernelFor(filter);
   if (!(radius > 0.0f)) radius = kernel.radius;

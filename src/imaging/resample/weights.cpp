@@ -1,5 +1,6 @@
 #include "imaging/resample/weights.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace qel::resample {
@@ -9,6 +10,8 @@ namespace qel::resample {
 // difference or sum of two floats is exact in long double, so Floor and Ceil see the
 // exact value.
 using Real = long double;
+
+constexpr int kReservedEntriesPerList = 64;
 
 float AxisScale(int target, int source) {
   if (source == 1 || target == 1) return static_cast<float>(Real(target) / Real(source));
@@ -30,8 +33,10 @@ WeightTable BuildWeightTable(int target_length, int line_length, float s, const 
   WeightTable table;
   const bool reducing = s < 1.0f;
   const float reach = reducing ? static_cast<float>(Real(radius) / Real(s)) : radius;
-  // Room for Trunc(2 x reach + 1) entries a list; a list rarely needs more.
-  const Real per_list = std::floor(2 * Real(reach) + 1);
+  // Room for Trunc(2 x reach + 1) entries a list, which a list rarely passes. Reducing
+  // by large factors most of those candidates weigh 0, so the reservation stops at a
+  // modest size and the table grows as needed beyond it.
+  const Real per_list = std::min(std::floor(2 * Real(reach) + 1), Real(kReservedEntriesPerList));
   table.entries_.reserve(std::size_t(target_length) * std::size_t(per_list));
   table.offsets_.reserve(std::size_t(target_length) + 1);
 
