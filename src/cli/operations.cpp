@@ -1,10 +1,13 @@
 #include "cli/operations.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "imaging/border.h"
 #include "imaging/crop.h"
