@@ -9,15 +9,17 @@
 namespace qel::color_convert {
 namespace {
 
-// Writes one pixel of 8-bit results; a 16-bit target gets them widened.
+// Writes one pixel of 8-bit results; a 16-bit target gets them widened (big-endian
+// under the byte-swap option only when the source itself is 8-bit).
 inline void PutPixel8(const RowSetup& setup, std::uint8_t* out, std::uint8_t red, std::uint8_t green,
                       std::uint8_t blue) {
   const std::uint8_t first = setup.target_bgr ? blue : red;
   const std::uint8_t last = setup.target_bgr ? red : blue;
   if (setup.target_bits == 16) {
-    Store16(out, Scale8To16(first), setup.byte_swap);
-    Store16(out + 2, Scale8To16(green), setup.byte_swap);
-    Store16(out + 4, Scale8To16(last), setup.byte_swap);
+    const bool big_endian = setup.byte_swap && setup.source_bits != 16;
+    Store16(out, Scale8To16(first), big_endian);
+    Store16(out + 2, Scale8To16(green), big_endian);
+    Store16(out + 4, Scale8To16(last), big_endian);
   } else {
     out[0] = first;
     out[1] = green;

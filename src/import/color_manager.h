@@ -17,7 +17,9 @@
 
 namespace qel {
 
-// Bits of TColorManager::SourceOptions() and TargetOptions().
+// Bits of TColorManager::SourceOptions() and TargetOptions(). 16-bit L*a*b* samples
+// are read as the 8-bit values with eight fraction bits (L 0..65535 spans the byte
+// range; a and b are offset by 32768, or signed 16-bit without kLabChromaOffset).
 namespace ColorOptions {
 inline constexpr std::uint8_t kAlpha = 1 << 0;            // the side carries alpha (set from the scheme)
 inline constexpr std::uint8_t kApplyGamma = 1 << 1;       // target: colour samples pass the gamma table
@@ -60,10 +62,9 @@ enum class RawPaletteFormat {
 //    bit by bit (the bytes holding a converted pixel are read and written back with
 //    the other bits kept), except that equal depths of up to 8 bits with mask 0xFF are
 //    copied as whole bytes, ceil(count * s / 8) of them.
-//  - 16-bit samples are little-endian in memory. With ColorOptions::kByteSwap every
-//    16-bit sample on a conversion path is byte-swapped once: 16-bit sources are read
-//    big-endian (16 -> 16 therefore swaps each sample), and 8-bit values widened to a
-//    16-bit target are stored big-endian.
+//  - 16-bit samples are little-endian in memory. ColorOptions::kByteSwap makes 16-bit
+//    sources big-endian (so 16 -> 16 swaps every sample); when the source is 8-bit
+//    and the target 16-bit, it makes the target big-endian instead.
 class TColorManager {
  public:
   TColorManager();
