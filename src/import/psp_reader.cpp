@@ -151,7 +151,8 @@ void TPSPGraphic::LoadFromStream(TStream& stream) {
     if (block.Id() == PspBlockId::kColorPalette && p.SamplesPerPixel == 1) {
       ReadPalette(stream, block_end);
     } else if (block.Id() == PspBlockId::kLayerBank && !layer_read) {
-      layer_read = ReadLayerBank(stream, std::min<std::uint64_t>(block_end, stream.Size()), stride);
+      if (block_end > stream.Size()) throw EReadError();  // the layers are cut off
+      layer_read = ReadLayerBank(stream, block_end, stride);
     }
     stream.SetPosition(block_end);
   }
