@@ -180,6 +180,8 @@ TEST(PcdReader, PropertiesStreamTestAndDamagedFiles) {
 
   // Not a Photo-CD file, or too short for the header: empty, no error.
   EXPECT_TRUE(test::LoadBytes<TPCDGraphic>(Bytes(file.begin() + 4096, file.end()))->Empty());
+  // Changed header bytes (signatures, rotation) load or fail cleanly.
+  test::ExpectChangedCopiesHandled<TPCDGraphic>(file, 6144, 40);
   // Cut inside the header: not recognised; cut inside the image: a read error.
   test::ExpectCutCopiesFail<TPCDGraphic>(file, 0, 1500, /*allow_empty=*/true);
   for (std::size_t cut = 6144; cut < file.size(); cut += 99999) {

@@ -254,6 +254,7 @@ TEST(PsdReader, RefusedLayoutsAndDamagedFiles) {
   Bytes huge = Psd(3, 3, 30000, 30000, 8, {});
   EXPECT_NE(test::LoadError<TPSDGraphic>(huge), "");
 
+  test::ExpectChangedCopiesHandled<TPSDGraphic>(good, good.size());
   test::ExpectCutCopiesFail<TPSDGraphic>(good, 0, 1);
   test::ExpectCutCopiesFail<TPSDGraphic>(Psd(1, 1, 300, 3, 16, {Bytes(1800, 7)}), 0, 37);
 }

@@ -222,6 +222,7 @@ TEST(PspReader, RefusedAndDamagedFiles) {
   EXPECT_EQ(test::LoadError<TPSPGraphic>(PspFile(5, 2, 2, 24, 2).LayerBank({short_zip}).Get()),
             "Cannot load image. Compression error found in PSP file.");
 
+  test::ExpectChangedCopiesHandled<TPSPGraphic>(good, good.size());
   // Every cut copy fails cleanly; one that ends right after the attributes has no
   // layers to show and loads blank.
   for (std::size_t cut = 0; cut < good.size(); ++cut) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,22 @@ void ExpectCutCopiesFail(const Bytes& bytes, std::size_t from, std::size_t step,
     try {
       auto graphic = LoadBytes<Graphic>(part);
       EXPECT_TRUE(allow_empty && graphic->Empty()) << "a copy cut at " << cut << " loaded";
+    } catch (const Error&) {
+    }
+  }
+}
+
+// Loads copies of bytes with a few bytes changed at random (the same ones every run)
+// in the first `span` bytes: each must load or fail with one of the library's errors.
+template <typename Graphic>
+void ExpectChangedCopiesHandled(const Bytes& bytes, std::size_t span, int copies = 200) {
+  std::mt19937 rng(12345);
+  for (int i = 0; i < copies; ++i) {
+    Bytes changed = bytes;
+    for (int n = 1 + int(rng() % 4); n > 0; --n)
+      changed[rng() % std::min(span, bytes.size())] = std::uint8_t(rng());
+    try {
+      LoadBytes<Graphic>(changed);
     } catch (const Error&) {
     }
   }

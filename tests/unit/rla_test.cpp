@@ -146,6 +146,7 @@ TEST(RlaReader, UnknownKindsDeepChannelsAndDamagedFiles) {
   Bytes long_channel = good;
   long_channel[748] = 0xFF;
   EXPECT_NE(test::LoadError<TRLAGraphic>(long_channel), "");
+  test::ExpectChangedCopiesHandled<TRLAGraphic>(good, good.size());
   // Every copy cut inside the header is not recognised, every later one fails.
   test::ExpectCutCopiesFail<TRLAGraphic>(good, 0, 37, /*allow_empty=*/true);
   for (std::size_t cut = 740; cut < good.size(); ++cut)
