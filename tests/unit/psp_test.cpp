@@ -236,23 +236,5 @@ TEST(PspReader, RefusedAndDamagedFiles) {
   }
 }
 
-TEST(PspReader, StreamTestAndProperties) {
-  TPSPGraphic g;
-  const Bytes file = PspFile(4, 640, 480, 24, 2).Get();
-  TMemoryStream stream{std::span<const std::uint8_t>(file)};
-  EXPECT_TRUE(g.RecognizesStream(stream));
-  EXPECT_EQ(stream.Position(), 0u);
-  ASSERT_TRUE(g.ReadProperties(stream, 0));
-  const TImageProperties& p = g.ImageProperties();
-  EXPECT_EQ(p.Width, 640u);
-  EXPECT_EQ(p.Height, 480u);
-  EXPECT_EQ(p.ColorScheme, ColorScheme::schRGB);
-  EXPECT_EQ(p.BitsPerPixel, 24);
-  EXPECT_FLOAT_EQ(p.XResolution, 72.0f);
-  const Bytes old = PspFile(2, 1, 1, 8).Get();
-  TMemoryStream old_stream{std::span<const std::uint8_t>(old)};
-  EXPECT_FALSE(g.RecognizesStream(old_stream));
-}
-
 }  // namespace
 }  // namespace qel

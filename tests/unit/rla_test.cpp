@@ -163,17 +163,5 @@ TEST(RlaReader, UnknownKindsDeepChannelsAndDamagedFiles) {
   EXPECT_NE(test::LoadError<TRLAGraphic>(huge), "");
 }
 
-TEST(RlaReader, StreamTest) {
-  TRLAGraphic g;
-  const Bytes good = Rla({}, {{{0, 1}, {0, 2}, {0, 3}}});
-  TMemoryStream stream{std::span<const std::uint8_t>(good)};
-  EXPECT_TRUE(g.RecognizesStream(stream));
-  EXPECT_EQ(stream.Position(), 0u);
-  Bytes old_revision = good;
-  old_revision[27] = 0xFD;
-  TMemoryStream old_stream{std::span<const std::uint8_t>(old_revision)};
-  EXPECT_FALSE(g.RecognizesStream(old_stream));
-}
-
 }  // namespace
 }  // namespace qel
