@@ -69,7 +69,7 @@ using GifHandle = std::unique_ptr<GifFileType, GifCloser>;
 GifHandle Open(GifSource& source) {
   int error = 0;
   GifHandle gif(DGifOpen(&source, ReadFromStream, &error));
-  if (!gif) Fail(error);
+  if (!gif) Fail(source.short_read && error != D_GIF_ERR_NOT_GIF_FILE ? D_GIF_ERR_READ_FAILED : error);
   return gif;
 }
 
