@@ -63,16 +63,22 @@ std::uint32_t LoadPixel(const std::uint8_t* p, int bytes) {
   }
 }
 
+// Uncompressed pixel data must be all there before anything is allocated for it; the
+// last row may lack its padding.
+void CheckUncompressedSize(const BmpInfoHeader& h, const BmpLayout& layout) {
+  const std::size_t row_bytes = ((std::size_t(h.width) * h.bit_count + 31) / 32) * 4;
+  const std::size_t used_bytes = (std::size_t(h.width) * h.bit_count + 7) / 8;
+  const std::uint64_t available = layout.data_end > layout.pixel_pos ? layout.data_end - layout.pixel_pos : 0;
+  if (available < std::uint64_t(row_bytes) * std::uint64_t(h.height - 1) + used_bytes) Truncated();
+}
+
 // Reads the rows of uncompressed pixel data one by one and hands each to convert(file
-// row bytes, bitmap row). The last row may lack its padding; anything shorter is a
-// truncated file.
+// row bytes, bitmap row).
 template <typename Convert>
 void ReadRows(TStream& stream, const BmpInfoHeader& h, const BmpLayout& layout, TBitmap& bitmap,
               Convert convert) {
   const std::size_t row_bytes = ((std::size_t(h.width) * h.bit_count + 31) / 32) * 4;
   const std::size_t used_bytes = (std::size_t(h.width) * h.bit_count + 7) / 8;
-  const std::uint64_t available = layout.data_end > layout.pixel_pos ? layout.data_end - layout.pixel_pos : 0;
-  if (available < std::uint64_t(row_bytes) * std::uint64_t(h.height - 1) + used_bytes) Truncated();
   stream.SetPosition(layout.pixel_pos);
   std::vector<std::uint8_t> row(row_bytes);
   for (int i = 0; i < h.height; ++i) {
@@ -208,6 +214,7 @@ Palette ReadBmpPalette(TStream& stream, const BmpInfoHeader& h, const BmpLayout&
 
 void DecodeBmpPixels(TStream& stream, const BmpInfoHeader& header, const BmpLayout& layout, TBitmap& bitmap) {
   bitmap.ReleaseHandle();
+  if (!header.IsRle()) CheckUncompressedSize(header, layout);
   Palette palette = ReadBmpPalette(stream, header, layout);
   if (header.IsRle()) {
     DecodeRle(stream, header, layout, bitmap);
