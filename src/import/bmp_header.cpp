@@ -69,9 +69,9 @@ void CheckCompression(const BmpInfoHeader& h) {
       if (h.bit_count != 16 && h.bit_count != 24 && h.bit_count != 32) Invalid();
       break;
     case BmpCompression::kJpeg:
-      Unsupported("JPEG compression");
     case BmpCompression::kPng:
-      Unsupported("PNG compression");
+      // A whole JPEG or PNG file stands in for the pixels; its own header rules.
+      break;
     case BmpCompression::kOs2Huffman:
       Unsupported("Huffman compression");
     case BmpCompression::kOs2Rle24:

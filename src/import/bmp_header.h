@@ -67,7 +67,10 @@ struct BmpInfoHeader {
   BmpMasks masks;
   bool masks_after_header = false;  // the masks follow a 40-byte header in the file
 
-  bool IsIndexed() const { return bit_count <= 8; }
+  bool IsEmbedded() const {
+    return compression == BmpCompression::kJpeg || compression == BmpCompression::kPng;
+  }
+  bool IsIndexed() const { return bit_count <= 8 && !IsEmbedded(); }
   bool IsRle() const { return compression == BmpCompression::kRle8 || compression == BmpCompression::kRle4; }
   bool HasBitfields() const {
     return compression == BmpCompression::kBitfields || compression == BmpCompression::kAlphaBitfields;

@@ -9,6 +9,8 @@
 #include "imaging/stream.h"
 #include "import/bitmap.h"
 #include "import/bmp_rle.h"
+#include "import/libjpeg_decode.h"
+#include "import/libpng_decode.h"
 #include "import/messages.h"
 
 namespace qel {
@@ -214,6 +216,15 @@ Palette ReadBmpPalette(TStream& stream, const BmpInfoHeader& h, const BmpLayout&
 
 void DecodeBmpPixels(TStream& stream, const BmpInfoHeader& header, const BmpLayout& layout, TBitmap& bitmap) {
   bitmap.ReleaseHandle();
+  if (header.IsEmbedded()) {
+    stream.SetPosition(layout.pixel_pos);
+    if (header.compression == BmpCompression::kPng) {
+      DecodePng(stream, bitmap);
+    } else {
+      DecodeJpeg(stream, bitmap);
+    }
+    return;
+  }
   if (!header.IsRle()) CheckUncompressedSize(header, layout);
   Palette palette = ReadBmpPalette(stream, header, layout);
   if (header.IsRle()) {

@@ -27,6 +27,8 @@ BmpLayout PackedBmpLayout(const BmpInfoHeader& header, std::uint64_t header_pos,
 // pixels start earlier) and the pixels into the bitmap:
 // - 1, 4 and 8 bits (and RLE) give an indexed bitmap with that palette (2 bits and
 //   RLE4 are widened to 8-bit indices);
+// - JPEG and PNG compression (a whole file of that format in place of the pixels)
+//   give what that decoder gives;
 // - 16, 24 and 32 bits give a 24-bit bitmap, or a 32-bit alpha-blended transparent
 //   one when an alpha mask gives some pixels an alpha below 255. An alpha mask whose
 //   alpha is 0 everywhere is taken as unused: such files are opaque pictures from

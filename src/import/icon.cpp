@@ -146,7 +146,7 @@ void DecodeBmpEntry(TStream& stream, std::uint64_t offset, TBitmap& out) {
   stream.SetPosition(offset);
   BmpInfoHeader h = ReadBmpInfoHeader(stream);
   h.height /= 2;
-  if (h.height == 0 || h.IsRle()) Invalid();
+  if (h.height == 0 || h.IsRle() || h.IsEmbedded()) Invalid();
   const BmpLayout layout = PackedBmpLayout(h, offset, stream.Size());
   if (h.bit_count == 32 && h.compression == BmpCompression::kRgb) {
     // The fourth byte of a 32-bit icon is its alpha.

@@ -66,6 +66,8 @@ Bytes BuildBmp(const BmpFixture& f) {
       for (std::size_t i = 0; i < 4; ++i) PutU32(b, i < f.masks.size() ? f.masks[i] : 0);
       PutU32(b, 0x73524742);  // 'sRGB'
       b.resize(b.size() + 48, 0);
+    } else if (f.header_size == 64) {
+      b.resize(b.size() + 24, 0);  // the OS/2 2.x fields past the common ones
     } else {
       for (std::uint32_t m : f.masks) PutU32(b, m);
     }
@@ -127,6 +129,8 @@ TEST(BmpReader, HeaderKindsAndPixelLayoutsAgreeWithPillow) {
       {"os2core8", {3, 2, 8, 0, 12, {}, {0x102030, 0xA0B0C0, 0x00FF7F}, Rows({{0, 1, 2}, {2, 2, 1}})}});
   cases.push_back(
       {"os2core24", {2, 2, 24, 0, 12, {}, {}, Rows({{1, 2, 3, 4, 5, 6}, {200, 100, 50, 25, 12, 6}})}});
+  cases.push_back(
+      {"os2v2_4bit", {5, 2, 4, 0, 64, {}, kFourColors, Rows({{0x01, 0x23, 0x10}, {0x32, 0x10, 0x30}})}});
   cases.push_back({"topdown24",
                    {2,
                     -3,
@@ -251,6 +255,8 @@ TEST(BmpReader, TruncatedAndImpossibleFilesFailCleanly) {
     for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = std::uint8_t(value >> (8 * i));
     return b;
   };
+  BmpFixture os2{4, 4, 24, 4, 64, {}, {}, Bytes(48, 0x80)};
+  const Bytes os2_rle24 = BuildBmp(os2);
   struct Case {
     const char* name;
     Bytes bytes;
@@ -264,7 +270,8 @@ TEST(BmpReader, TruncatedAndImpossibleFilesFailCleanly) {
        "Cannot load image. Invalid or unexpected BMP image format."},
       {"zero width", header_with(18, 0), "Cannot load image. Invalid or unexpected BMP image format."},
       {"RLE8 with 24 bits", header_with(30, 1), "Cannot load image. Invalid or unexpected BMP image format."},
-      {"embedded PNG", header_with(30, 5), "Cannot load image. PNG compression not supported for BMP files."},
+      {"RLE24 in an OS/2 header", os2_rle24,
+       "Cannot load image. RLE24 compression not supported for BMP files."},
       {"beyond the picture limits", header_with(18, 1 << 25), nullptr},
       {"not a bitmap", Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0}, nullptr},
   };
@@ -281,7 +288,12 @@ TEST(BmpReader, TruncatedAndImpossibleFilesFailCleanly) {
   }
 }
 
-TEST(BmpReader, AlphaBitfieldsFromEitherHeaderGiveTheSamePicture) {
+TEST(BmpReader, EmbeddedPngAndAlphaBitfieldsFromEitherHeader) {
+  // A BMP whose pixels are a PNG file shows that PNG (here the same picture as rgb24.bmp).
+  const auto g = test::CorpusDir() / "bmp" / "g";
+  const Picture embedded = LoadPictureFile((test::CorpusDir() / "bmp" / "q" / "rgb24png.bmp").string());
+  EXPECT_EQ(test::Compare(embedded, LoadPictureFile((g / "rgb24.bmp").string())).differing_pixels, 0u);
+
   // The same pixels with the masks in a 56-byte header and after a 40-byte header
   // (compression 6); Pillow reads neither, so the two are held against each other.
   const auto dir = test::CorpusDir() / "bmp" / "q";
@@ -290,7 +302,7 @@ TEST(BmpReader, AlphaBitfieldsFromEitherHeaderGiveTheSamePicture) {
   EXPECT_EQ(test::Compare(v3, abf).differing_pixels, 0u);
   EXPECT_TRUE(v3.Transparent());
   // Opaque pixels keep their colour; the translucent ones are lightened towards white.
-  const Picture opaque = LoadPictureFile((test::CorpusDir() / "bmp" / "g" / "rgb32.bmp").string());
+  const Picture opaque = LoadPictureFile((g / "rgb32.bmp").string());
   EXPECT_NE(test::Compare(v3, opaque).differing_pixels, 0u);
 }
 
