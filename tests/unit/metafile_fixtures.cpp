@@ -5,7 +5,9 @@
 
 namespace qel::test {
 
-ByteWriter& ByteWriter::F32(float v) { return U32(std::bit_cast<std::uint32_t>(v)); }
+ByteWriter& ByteWriter::F32(float v) {
+  return U32(std::bit_cast<std::uint32_t>(v));
+}
 
 std::vector<std::uint8_t> DibParts::Packed() const {
   std::vector<std::uint8_t> out = info;
@@ -37,11 +39,18 @@ DibParts MakeDib(const std::vector<std::vector<TColor>>& rows, int bits, bool to
     std::vector<std::uint8_t> out(row_size, 0);
     for (int x = 0; x < width; ++x) {
       const TColor c = row[std::size_t(x)];
-      const std::uint32_t index = std::uint32_t(std::find(palette.begin(), palette.end(), c) - palette.begin());
+      const std::uint32_t index =
+          std::uint32_t(std::find(palette.begin(), palette.end(), c) - palette.begin());
       switch (bits) {
-        case 1: out[x / 8] |= std::uint8_t(index << (7 - x % 8)); break;
-        case 4: out[x / 2] |= std::uint8_t(index << (x % 2 ? 0 : 4)); break;
-        case 8: out[x] = std::uint8_t(index); break;
+        case 1:
+          out[x / 8] |= std::uint8_t(index << (7 - x % 8));
+          break;
+        case 4:
+          out[x / 2] |= std::uint8_t(index << (x % 2 ? 0 : 4));
+          break;
+        case 8:
+          out[x] = std::uint8_t(index);
+          break;
         case 16: {
           const std::uint32_t v = ((RedOf(c) >> 3) << 11) | ((GreenOf(c) >> 2) << 5) | (BlueOf(c) >> 3);
           out[2 * x] = std::uint8_t(v);
@@ -52,7 +61,8 @@ DibParts MakeDib(const std::vector<std::vector<TColor>>& rows, int bits, bool to
           out[3 * x] = BlueOf(c), out[3 * x + 1] = GreenOf(c), out[3 * x + 2] = RedOf(c);
           break;
         default:
-          out[4 * x] = BlueOf(c), out[4 * x + 1] = GreenOf(c), out[4 * x + 2] = RedOf(c), out[4 * x + 3] = 0x7F;
+          out[4 * x] = BlueOf(c), out[4 * x + 1] = GreenOf(c), out[4 * x + 2] = RedOf(c),
+                  out[4 * x + 3] = 0x7F;
           break;
       }
     }
@@ -131,7 +141,8 @@ EmfBuilder& EmfBuilder::StretchDIBits(int x, int y, int w, int h, const DibParts
   return Record(81, p.bytes);
 }
 
-std::vector<std::uint8_t> EmfBuilder::Build(std::int32_t frame_right, std::int32_t frame_bottom, int handles) const {
+std::vector<std::uint8_t> EmfBuilder::Build(std::int32_t frame_right, std::int32_t frame_bottom,
+                                            int handles) const {
   std::size_t total = 88 + 20;
   for (const auto& r : records_) total += r.size();
   ByteWriter w;

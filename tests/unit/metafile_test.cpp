@@ -24,12 +24,20 @@ constexpr TColor kWhite = 0xFFFFFF, kBlack = 0x000000, kRed = 0x0000FF, kGreen =
                  kYellow = 0x00FFFF, kCyan = 0xFFFF00, kMagenta = 0xFF00FF;
 
 // Low and high words of a 32-bit value, in file order.
-int Lo(std::uint32_t v) { return int(v & 0xFFFF); }
-int Hi(std::uint32_t v) { return int(v >> 16); }
+int Lo(std::uint32_t v) {
+  return int(v & 0xFFFF);
+}
+int Hi(std::uint32_t v) {
+  return int(v >> 16);
+}
 
 // The frame, in hundredths of a millimetre, of a picture side on the 96-dpi reference device.
-std::int32_t FrameWidth(int pixels) { return std::int32_t(pixels * 50800 / 1920); }
-std::int32_t FrameHeight(int pixels) { return std::int32_t(pixels * 38100 / 1440); }
+std::int32_t FrameWidth(int pixels) {
+  return std::int32_t(pixels * 50800 / 1920);
+}
+std::int32_t FrameHeight(int pixels) {
+  return std::int32_t(pixels * 38100 / 1440);
+}
 
 std::unique_ptr<TMetafile> Load(const std::vector<std::uint8_t>& bytes) {
   auto metafile = std::make_unique<TMetafile>();
@@ -57,7 +65,7 @@ std::vector<std::uint8_t> PlaceableFixture() {
       .Record(wmfr::kSetWindowOrg, {0, 0})
       .Record(wmfr::kSetWindowExt, {500, 1000})
       .Record(wmfr::kCreateBrushIndirect, {0, Lo(kRed), Hi(kRed), 0})  // slot 0
-      .Record(wmfr::kCreatePenIndirect, {5, 0, 0, 0, 0})                // slot 1: no pen
+      .Record(wmfr::kCreatePenIndirect, {5, 0, 0, 0, 0})               // slot 1: no pen
       .Record(wmfr::kSelectObject, {0})
       .Record(wmfr::kSelectObject, {1})
       .Record(wmfr::kRectangle, {300, 300, 100, 100})
@@ -89,7 +97,8 @@ TEST(MetafileWmf, PlaceableFileIsShownAtItsBoundingBoxIn96Dpi) {
   // The triangle in the brush that took the freed slot.
   ExpectPixels(p, {{70, 10, kGreen}, {68, 40, kGreen}, {88, 40, kWhite}});
   // The 2 x 2 bitmap stretched over x 9.6..28.8, y 33.6..43.2.
-  ExpectPixels(p, {{12, 35, kCyan}, {25, 35, kMagenta}, {12, 41, kYellow}, {25, 41, kBlack}, {12, 44, kWhite}});
+  ExpectPixels(p,
+               {{12, 35, kCyan}, {25, 35, kMagenta}, {12, 41, kYellow}, {25, 41, kBlack}, {12, 44, kWhite}});
   EXPECT_EQ(p.Pixel(0, 47), kWhite);
 }
 
@@ -115,7 +124,8 @@ std::vector<std::uint8_t> PlainFixture() {
       .Record(wmfr::kCreateBrushIndirect, {0, Lo(kBlue), Hi(kBlue), 0})  // 4
       .Record(wmfr::kSelectObject, {3})
       .Record(wmfr::kSelectObject, {4})
-      .Record(wmfr::kPolyPolygon, {2, 4, 4, 130, 10, 190, 10, 190, 70, 130, 70, 150, 30, 170, 30, 170, 50, 150, 50})
+      .Record(wmfr::kPolyPolygon,
+              {2, 4, 4, 130, 10, 190, 10, 190, 70, 130, 70, 150, 30, 170, 30, 170, 50, 150, 50})
       .RecordWithBytes(wmfr::kStretchDib, {Lo(copy), Hi(copy), 0, 2, 4, 0, 0, 20, 40, 60, 10}, eight.Packed())
       .RecordWithBytes(wmfr::kSetDibToDev, {0, 2, 0, 0, 0, 2, 3, 60, 60}, four.Packed())
       .RecordWithBytes(wmfr::kDibBitBlt, {Lo(copy), Hi(copy), 0, 0, 1, 8, 60, 100}, one.Packed());
@@ -128,8 +138,14 @@ TEST(MetafileWmf, PlainFileIsShownAtItsWindowExtent) {
   ASSERT_EQ(p.Height(), 100);
   EXPECT_TRUE(p.Transparent());
   // A one-pixel outline on the outermost pixels of the rectangle, the brush inside.
-  ExpectPixels(p, {{10, 20, kBlack}, {49, 20, kBlack}, {30, 10, kBlack}, {30, 39, kBlack}, {30, 20, kYellow},
-                   {11, 11, kYellow}, {50, 20, kWhite}, {30, 40, kWhite}});
+  ExpectPixels(p, {{10, 20, kBlack},
+                   {49, 20, kBlack},
+                   {30, 10, kBlack},
+                   {30, 39, kBlack},
+                   {30, 20, kYellow},
+                   {11, 11, kYellow},
+                   {50, 20, kWhite},
+                   {30, 40, kWhite}});
   // LineTo leaves out its last pixel.
   ExpectPixels(p, {{60, 10, kBlack}, {99, 10, kBlack}, {100, 10, kWhite}, {80, 11, kWhite}});
   // A 6-pixel pen centred on the line through the pixels of row 30.
@@ -137,8 +153,14 @@ TEST(MetafileWmf, PlainFileIsShownAtItsWindowExtent) {
   // Two squares under the alternate fill mode: the inner one is a hole.
   ExpectPixels(p, {{140, 20, kBlue}, {185, 65, kBlue}, {160, 40, kWhite}, {190, 40, kWhite}});
   // StretchDIBits: each bitmap pixel becomes 10 x 10.
-  ExpectPixels(p, {{15, 65, kRed}, {25, 65, kGreen}, {35, 65, kBlue}, {45, 65, kWhite}, {15, 75, kBlack},
-                   {25, 75, kYellow}, {35, 75, kCyan}, {45, 75, kMagenta}});
+  ExpectPixels(p, {{15, 65, kRed},
+                   {25, 65, kGreen},
+                   {35, 65, kBlue},
+                   {45, 65, kWhite},
+                   {15, 75, kBlack},
+                   {25, 75, kYellow},
+                   {35, 75, kCyan},
+                   {45, 75, kMagenta}});
   // SetDIBitsToDevice: one device pixel per bitmap pixel.
   ExpectPixels(p, {{60, 60, kRed}, {61, 60, kGreen}, {62, 60, kBlue}, {60, 61, kYellow}, {62, 61, kMagenta}});
   // A 1-bit bitmap block.
@@ -237,7 +259,8 @@ TEST(MetafileEmf, FrameGivesTheSizeAndRecordsDraw) {
   const Picture p = CopyToPicture(*metafile, true);
   EXPECT_TRUE(p.Transparent());
   ExpectPixels(p, {{10, 10, kRed}, {29, 29, kRed}, {30, 30, kWhite}, {9, 9, kWhite}});
-  ExpectPixels(p, {{45, 15, kCyan}, {55, 15, kMagenta}, {45, 25, kYellow}, {55, 25, kBlack}, {60, 15, kWhite}});
+  ExpectPixels(p,
+               {{45, 15, kCyan}, {55, 15, kMagenta}, {45, 25, kYellow}, {55, 25, kBlack}, {60, 15, kWhite}});
   // RestoreDC brings back the pen of the save, no pen: the second line is not drawn.
   ExpectPixels(p, {{20, 45, kGreen}, {49, 45, kGreen}, {50, 45, kWhite}, {20, 47, kWhite}, {20, 46, kWhite}});
   // A full-size rectangle through the clip 60..80 x 50..55.
@@ -250,14 +273,17 @@ TEST(MetafileEmf, FrameGivesTheSizeAndRecordsDraw) {
 }
 
 TEST(MetafileEmf, BitmapFormats) {
-  const std::vector<std::vector<TColor>> colors = {{kRed, kGreen, kBlue, kWhite}, {kBlack, kYellow, kCyan, kMagenta}};
-  const std::vector<std::vector<TColor>> mono = {{kBlack, kWhite, kWhite, kBlack}, {kWhite, kBlack, kBlack, kWhite}};
+  const std::vector<std::vector<TColor>> colors = {{kRed, kGreen, kBlue, kWhite},
+                                                   {kBlack, kYellow, kCyan, kMagenta}};
+  const std::vector<std::vector<TColor>> mono = {{kBlack, kWhite, kWhite, kBlack},
+                                                 {kWhite, kBlack, kBlack, kWhite}};
   struct Case {
     int bits;
     bool top_down, bit_fields;
   };
-  for (const Case c : {Case{1, false, false}, Case{4, false, false}, Case{8, false, false}, Case{16, false, true},
-                       Case{24, false, false}, Case{24, true, false}, Case{32, false, false}, Case{32, true, true}}) {
+  for (const Case c :
+       {Case{1, false, false}, Case{4, false, false}, Case{8, false, false}, Case{16, false, true},
+        Case{24, false, false}, Case{24, true, false}, Case{32, false, false}, Case{32, true, true}}) {
     SCOPED_TRACE(testing::Message() << c.bits << " bits, top-down " << c.top_down);
     const auto& rows = c.bits == 1 ? mono : colors;
     EmfBuilder e;
