@@ -9,6 +9,8 @@ const GraphicClass& TCUTGraphic::StaticClass() {
   return cls;
 }
 
-void TCUTGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "CUT"}); }
+void TCUTGraphic::LoadFromStream(TStream&) {
+  GraphicError(msg::kUnsupportedFeature, {"Reading", "CUT"});
+}
 
 }  // namespace qel

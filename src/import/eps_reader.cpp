@@ -9,6 +9,8 @@ const GraphicClass& TEPSGraphic::StaticClass() {
   return cls;
 }
 
-void TEPSGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "EPS"}); }
+void TEPSGraphic::LoadFromStream(TStream&) {
+  GraphicError(msg::kUnsupportedFeature, {"Reading", "EPS"});
+}
 
 }  // namespace qel

@@ -16,7 +16,7 @@ constexpr std::size_t kMaxFigurePoints = std::size_t(1) << 24;
 // Saved states kept at most; further saves are ignored as a failing SaveDC would be.
 constexpr std::size_t kMaxSavedStates = 4096;
 // The largest bitmap kept as a brush tile.
-constexpr std::int64_t kMaxPatternPixels = std::int64_t(1) << 22;
+constexpr std::int64_t kMaxPatternPixels = std::int64_t(1) << 20;
 
 constexpr double kPi = std::numbers::pi;
 
@@ -532,15 +532,18 @@ void MetafileDC::WideStroke(const Figure& figure, double width, Figures& out) {
 }
 
 void MetafileDC::AddToPath(Figure figure) {
-  std::size_t total = figure.points.size();
-  for (const Figure& f : path_) total += f.points.size();
-  if (total > kMaxFigurePoints) canvas_.FailTooComplex();
+  path_points_ += figure.points.size();
+  if (path_points_ > kMaxFigurePoints) canvas_.FailTooComplex();
   path_.push_back(std::move(figure));
   figure_open_ = false;
 }
 
 void MetafileDC::AppendPoints(std::vector<PointD>& out, std::span<const PointD> target_points) {
   if (out.size() + target_points.size() > kMaxFigurePoints) canvas_.FailTooComplex();
+  if (in_path_) {
+    path_points_ += target_points.size();
+    if (path_points_ > kMaxFigurePoints) canvas_.FailTooComplex();
+  }
   out.insert(out.end(), target_points.begin(), target_points.end());
 }
 
@@ -631,8 +634,10 @@ void MetafileDC::PolyDraw(std::span<const PointD> points, std::span<const std::u
   // Drawn as a path of its own unless a path is being recorded.
   const bool recording = in_path_;
   Figures saved;
+  const std::size_t saved_points = path_points_;
   if (!recording) {
     saved.swap(path_);
+    path_points_ = 0;
     in_path_ = true;
     figure_open_ = false;
   }
@@ -656,6 +661,7 @@ void MetafileDC::PolyDraw(std::span<const PointD> points, std::span<const std::u
     Figures drawn;
     drawn.swap(path_);
     path_.swap(saved);
+    path_points_ = saved_points;
     StrokeFigures(drawn);
   }
 }
@@ -842,10 +848,11 @@ void MetafileDC::FillDeviceRects(std::span<const TRect> rects, const MetafileBru
 
 void MetafileDC::PatBlt(PointD origin, PointD size, std::uint32_t rop) {
   if (!Finite(origin) || !Finite(size)) return;
+  // A hollow brush paints nothing where the operation would use it.
+  const unsigned table = (rop >> 16) & 0xFF;
+  if (!BrushVisible(state_.brush) && (table & 0x0F) != (table >> 4)) return;
   const PointD p = ToTarget(origin), q = ToTarget({origin.x + size.x, origin.y + size.y});
-  Paint brush = BrushPaint(state_.brush);
-  if (!BrushVisible(state_.brush)) brush.pattern.reset();
-  canvas_.StretchBlit(p.x, p.y, q.x - p.x, q.y - p.y, nullptr, rop, brush);
+  canvas_.StretchBlit(p.x, p.y, q.x - p.x, q.y - p.y, nullptr, rop, BrushPaint(state_.brush));
 }
 
 void MetafileDC::StretchDib(PointD origin, PointD size, const BlitSource& source, std::uint32_t rop) {
@@ -865,12 +872,14 @@ void MetafileDC::DeviceSizedDib(PointD origin, const BlitSource& source, std::ui
 
 void MetafileDC::BeginPath() {
   path_.clear();
+  path_points_ = 0;
   in_path_ = true;
   figure_open_ = false;
 }
 
 void MetafileDC::AbortPath() {
   path_.clear();
+  path_points_ = 0;
   in_path_ = false;
   figure_open_ = false;
 }
@@ -885,6 +894,7 @@ void MetafileDC::FillPath() {
   if (in_path_) return;
   Figures figures;
   figures.swap(path_);
+  path_points_ = 0;
   FillFigures(figures);
 }
 
@@ -892,6 +902,7 @@ void MetafileDC::StrokePath() {
   if (in_path_) return;
   Figures figures;
   figures.swap(path_);
+  path_points_ = 0;
   StrokeFigures(figures);
 }
 
@@ -899,6 +910,7 @@ void MetafileDC::StrokeAndFillPath() {
   if (in_path_) return;
   Figures figures;
   figures.swap(path_);
+  path_points_ = 0;
   FillFigures(figures);
   StrokeFigures(figures);
 }
@@ -907,6 +919,7 @@ void MetafileDC::SelectClipPath(int mode) {
   if (in_path_) return;
   Figures figures;
   figures.swap(path_);
+  path_points_ = 0;
   double l = std::numeric_limits<double>::infinity(), t = l, r = -l, b = -l;
   for (const Figure& f : figures) {
     for (const PointD& p : f.points) {

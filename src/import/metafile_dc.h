@@ -190,9 +190,9 @@ class MetafileDC {
   Affine transform_;
   bool transform_valid_ = false;
   Figures path_;
+  std::size_t path_points_ = 0;  // points held by path_
   bool in_path_ = false;
   bool figure_open_ = false;
-  std::uint64_t points_made_ = 0;
 };
 
 }  // namespace qel

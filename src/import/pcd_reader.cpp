@@ -9,6 +9,8 @@ const GraphicClass& TPCDGraphic::StaticClass() {
   return cls;
 }
 
-void TPCDGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "PCD"}); }
+void TPCDGraphic::LoadFromStream(TStream&) {
+  GraphicError(msg::kUnsupportedFeature, {"Reading", "PCD"});
+}
 
 }  // namespace qel

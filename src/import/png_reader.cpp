@@ -9,6 +9,8 @@ const GraphicClass& TPNGGraphic::StaticClass() {
   return cls;
 }
 
-void TPNGGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "PNG"}); }
+void TPNGGraphic::LoadFromStream(TStream&) {
+  GraphicError(msg::kUnsupportedFeature, {"Reading", "PNG"});
+}
 
 }  // namespace qel

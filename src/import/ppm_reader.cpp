@@ -9,6 +9,8 @@ const GraphicClass& TPPMGraphic::StaticClass() {
   return cls;
 }
 
-void TPPMGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "PBM, PGM or PPM"}); }
+void TPPMGraphic::LoadFromStream(TStream&) {
+  GraphicError(msg::kUnsupportedFeature, {"Reading", "PBM, PGM or PPM"});
+}
 
 }  // namespace qel

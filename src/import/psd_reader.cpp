@@ -9,6 +9,8 @@ const GraphicClass& TPSDGraphic::StaticClass() {
   return cls;
 }
 
-void TPSDGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "PSD"}); }
+void TPSDGraphic::LoadFromStream(TStream&) {
+  GraphicError(msg::kUnsupportedFeature, {"Reading", "PSD"});
+}
 
 }  // namespace qel

@@ -9,6 +9,8 @@ const GraphicClass& TPSPGraphic::StaticClass() {
   return cls;
 }
 
-void TPSPGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "PSP"}); }
+void TPSPGraphic::LoadFromStream(TStream&) {
+  GraphicError(msg::kUnsupportedFeature, {"Reading", "PSP"});
+}
 
 }  // namespace qel

@@ -9,6 +9,8 @@ const GraphicClass& TSGIGraphic::StaticClass() {
   return cls;
 }
 
-void TSGIGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "SGI"}); }
+void TSGIGraphic::LoadFromStream(TStream&) {
+  GraphicError(msg::kUnsupportedFeature, {"Reading", "SGI"});
+}
 
 }  // namespace qel

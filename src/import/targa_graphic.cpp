@@ -9,6 +9,8 @@ const GraphicClass& TTargaGraphic::StaticClass() {
   return cls;
 }
 
-void TTargaGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "TGA"}); }
+void TTargaGraphic::LoadFromStream(TStream&) {
+  GraphicError(msg::kUnsupportedFeature, {"Reading", "TGA"});
+}
 
 }  // namespace qel

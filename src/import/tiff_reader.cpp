@@ -9,6 +9,8 @@ const GraphicClass& TTIFFGraphic::StaticClass() {
   return cls;
 }
 
-void TTIFFGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "TIF/TIFF"}); }
+void TTIFFGraphic::LoadFromStream(TStream&) {
+  GraphicError(msg::kUnsupportedFeature, {"Reading", "TIF/TIFF"});
+}
 
 }  // namespace qel

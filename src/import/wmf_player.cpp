@@ -1,5 +1,6 @@
 #include "import/wmf_player.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -98,17 +99,24 @@ class WmfPlayer {
 
   MetafileDC& dc_;
   std::vector<WmfObject> objects_;
+  std::size_t first_free_ = 0;
 };
 
 void WmfPlayer::AddObject(WmfObject object) {
-  for (WmfObject& slot : objects_) {
-    if (slot.kind == WmfObject::Kind::kFree) {
-      slot = std::move(object);
+  // Objects take the lowest free slot; no slot below first_free_ is free.
+  for (std::size_t i = first_free_; i < objects_.size(); ++i) {
+    if (objects_[i].kind == WmfObject::Kind::kFree) {
+      objects_[i] = std::move(object);
+      first_free_ = i + 1;
       return;
     }
   }
+  first_free_ = objects_.size();
   // A header that counts too few objects: the table grows up to what an index can name.
-  if (objects_.size() < 0x10000) objects_.push_back(std::move(object));
+  if (objects_.size() < 0x10000) {
+    objects_.push_back(std::move(object));
+    first_free_ = objects_.size();
+  }
 }
 
 void WmfPlayer::Play(const WmfRecord& record) {
@@ -327,7 +335,10 @@ void WmfPlayer::Play(const WmfRecord& record) {
     }
     case kDeleteObject: {
       const std::uint16_t index = r.U16();
-      if (index < objects_.size()) objects_[index] = WmfObject();
+      if (index < objects_.size()) {
+        objects_[index] = WmfObject();
+        first_free_ = std::min<std::size_t>(first_free_, index);
+      }
       break;
     }
     case kDibBitBlt:

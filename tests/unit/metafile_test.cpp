@@ -272,6 +272,38 @@ TEST(MetafileEmf, FrameGivesTheSizeAndRecordsDraw) {
   ExpectPixels(p, {{75, 25, kBlue}, {61, 11, kWhite}, {88, 38, kWhite}, {62, 25, kBlue}});
 }
 
+TEST(MetafileEmf, RoundRectPieHatchAndDashes) {
+  EmfBuilder e;
+  e.Record(emfr::kSelectObject, {std::int32_t(emfr::kStock | emfr::kNullPen)})
+      .Record(emfr::kCreateBrushIndirect, {1, 0, std::int32_t(kRed), 0})
+      .Record(emfr::kSelectObject, {1})
+      .Record(emfr::kRoundRect, {10, 10, 50, 40, 20, 20})
+      .Record(emfr::kCreateBrushIndirect, {1, 0, std::int32_t(kBlue), 0})
+      .Record(emfr::kSelectObject, {1})
+      .Record(47, {60, 0, 100, 40, 100, 20, 80, 0})                         // EMR_PIE from east to north
+      .Record(18, {1})                                                      // SetBkMode(TRANSPARENT)
+      .Record(emfr::kCreateBrushIndirect, {2, 2, std::int32_t(kGreen), 4})  // cross hatch
+      .Record(emfr::kSelectObject, {2})
+      .Record(emfr::kRectangle, {0, 50, 40, 80})
+      .Record(18, {2})  // OPAQUE
+      .Record(25, {std::int32_t(kYellow)})
+      .Record(emfr::kRectangle, {50, 50, 90, 80})
+      .Record(18, {1})
+      .Record(emfr::kCreatePen, {3, 1, 1, 0, 0})  // PS_DASH, black
+      .Record(emfr::kSelectObject, {3})
+      .Record(emfr::kMoveToEx, {0, 90})
+      .Record(emfr::kLineTo, {60, 90});
+  const Picture p = Render(e.Build(FrameWidth(100), FrameHeight(100)));
+  // Corners of radius 10 are cut away.
+  ExpectPixels(p, {{11, 11, kWhite}, {30, 11, kRed}, {11, 25, kRed}, {48, 38, kWhite}, {45, 25, kRed}});
+  // The pie runs counter-clockwise from east to north: the upper right quarter.
+  ExpectPixels(p, {{90, 10, kBlue}, {81, 18, kBlue}, {70, 10, kWhite}, {70, 30, kWhite}, {90, 30, kWhite}});
+  // Hatch lines on every eighth row and column; the gaps transparent, then opaque yellow.
+  ExpectPixels(p, {{7, 52, kGreen}, {3, 55, kGreen}, {3, 52, kWhite}, {53, 52, kYellow}, {55, 55, kGreen}});
+  // PS_DASH: 18 pixels on, 6 off (left alone in transparent mode).
+  ExpectPixels(p, {{0, 90, kBlack}, {17, 90, kBlack}, {18, 90, kWhite}, {23, 90, kWhite}, {24, 90, kBlack}});
+}
+
 TEST(MetafileEmf, BitmapFormats) {
   const std::vector<std::vector<TColor>> colors = {{kRed, kGreen, kBlue, kWhite},
                                                    {kBlack, kYellow, kCyan, kMagenta}};
