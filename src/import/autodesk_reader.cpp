@@ -5,13 +5,10 @@
 namespace qel {
 
 const GraphicClass& TAutodeskGraphic::StaticClass() {
-  static const GraphicClass cls("TAutodeskGraphic", &TImportGraphic::StaticClass(),
-                                &MakeGraphic<TAutodeskGraphic>);
+  static const GraphicClass cls("TAutodeskGraphic", &TImportGraphic::StaticClass(), &MakeGraphic<TAutodeskGraphic>);
   return cls;
 }
 
-void TAutodeskGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "CEL or PIC"});
-}
+void TAutodeskGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "CEL or PIC"}); }
 
 }  // namespace qel

@@ -12,21 +12,14 @@ namespace qel {
 
 int PixelFormatBits(TPixelFormat format) {
   switch (format) {
-    case TPixelFormat::pf1bit:
-      return 1;
-    case TPixelFormat::pf4bit:
-      return 4;
-    case TPixelFormat::pf8bit:
-      return 8;
+    case TPixelFormat::pf1bit: return 1;
+    case TPixelFormat::pf4bit: return 4;
+    case TPixelFormat::pf8bit: return 8;
     case TPixelFormat::pf15bit:
-    case TPixelFormat::pf16bit:
-      return 16;
-    case TPixelFormat::pf24bit:
-      return 24;
-    case TPixelFormat::pf32bit:
-      return 32;
-    default:
-      return 0;
+    case TPixelFormat::pf16bit: return 16;
+    case TPixelFormat::pf24bit: return 24;
+    case TPixelFormat::pf32bit: return 32;
+    default: return 0;
   }
 }
 
@@ -82,12 +75,8 @@ void TBitmap::ReleaseHandle() {
 namespace {
 
 // 5- and 6-bit channels widened to 8 bits the way the common peers do it.
-inline std::uint8_t Widen5(unsigned v) {
-  return std::uint8_t(v * 255 / 31);
-}
-inline std::uint8_t Widen6(unsigned v) {
-  return std::uint8_t(v * 255 / 63);
-}
+inline std::uint8_t Widen5(unsigned v) { return std::uint8_t(v * 255 / 31); }
+inline std::uint8_t Widen6(unsigned v) { return std::uint8_t(v * 255 / 63); }
 
 inline void PutIndexed(const Palette& palette, unsigned index, std::uint8_t* out) {
   if (index < palette.size()) {
@@ -106,9 +95,9 @@ Palette DefaultPalette(TPixelFormat format) {
     p = {{0, 0, 0, 0}, {255, 255, 255, 0}};
   } else if (format == TPixelFormat::pf4bit) {
     static constexpr std::uint8_t kVga[16][3] = {
-        {0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},  {0, 0, 128}, {128, 0, 128},
-        {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},    {0, 255, 0}, {255, 255, 0},
-        {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
+        {0, 0, 0},     {128, 0, 0},   {0, 128, 0},   {128, 128, 0}, {0, 0, 128},   {128, 0, 128},
+        {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0}, {0, 255, 0}, {255, 255, 0},
+        {0, 0, 255},   {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
     for (const auto& c : kVga) p.push_back({c[0], c[1], c[2], 0});
   } else {
     for (int i = 0; i < 256; ++i) p.push_back({std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
@@ -129,8 +118,7 @@ void TBitmap::RowToBGR(int y, std::uint8_t* out) const {
       for (int x = 0; x < w; ++x) PutIndexed(pal, (row[x >> 3] >> (7 - (x & 7))) & 1, out + 3 * x);
       break;
     case TPixelFormat::pf4bit:
-      for (int x = 0; x < w; ++x)
-        PutIndexed(pal, (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4, out + 3 * x);
+      for (int x = 0; x < w; ++x) PutIndexed(pal, (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4, out + 3 * x);
       break;
     case TPixelFormat::pf8bit:
       for (int x = 0; x < w; ++x) PutIndexed(pal, row[x], out + 3 * x);

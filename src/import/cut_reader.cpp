@@ -9,8 +9,6 @@ const GraphicClass& TCUTGraphic::StaticClass() {
   return cls;
 }
 
-void TCUTGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "CUT"});
-}
+void TCUTGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "CUT"}); }
 
 }  // namespace qel

@@ -9,8 +9,6 @@ const GraphicClass& TEPSGraphic::StaticClass() {
   return cls;
 }
 
-void TEPSGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "EPS"});
-}
+void TEPSGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "EPS"}); }
 
 }  // namespace qel

@@ -9,8 +9,6 @@ const GraphicClass& TGIFGraphic::StaticClass() {
   return cls;
 }
 
-void TGIFGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "GIF"});
-}
+void TGIFGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "GIF"}); }
 
 }  // namespace qel

@@ -9,8 +9,6 @@ const GraphicClass& TPCDGraphic::StaticClass() {
   return cls;
 }
 
-void TPCDGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "PCD"});
-}
+void TPCDGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "PCD"}); }
 
 }  // namespace qel

@@ -9,8 +9,6 @@ const GraphicClass& TPCXGraphic::StaticClass() {
   return cls;
 }
 
-void TPCXGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "PCX"});
-}
+void TPCXGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "PCX"}); }
 
 }  // namespace qel

@@ -9,8 +9,6 @@ const GraphicClass& TPNGGraphic::StaticClass() {
   return cls;
 }
 
-void TPNGGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "PNG"});
-}
+void TPNGGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "PNG"}); }
 
 }  // namespace qel

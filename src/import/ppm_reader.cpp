@@ -9,8 +9,6 @@ const GraphicClass& TPPMGraphic::StaticClass() {
   return cls;
 }
 
-void TPPMGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "PBM, PGM or PPM"});
-}
+void TPPMGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "PBM, PGM or PPM"}); }
 
 }  // namespace qel

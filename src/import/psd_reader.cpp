@@ -9,8 +9,6 @@ const GraphicClass& TPSDGraphic::StaticClass() {
   return cls;
 }
 
-void TPSDGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "PSD"});
-}
+void TPSDGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "PSD"}); }
 
 }  // namespace qel

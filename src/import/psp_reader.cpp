@@ -9,8 +9,6 @@ const GraphicClass& TPSPGraphic::StaticClass() {
   return cls;
 }
 
-void TPSPGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "PSP"});
-}
+void TPSPGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "PSP"}); }
 
 }  // namespace qel

@@ -9,8 +9,6 @@ const GraphicClass& TRLAGraphic::StaticClass() {
   return cls;
 }
 
-void TRLAGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "RLA"});
-}
+void TRLAGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "RLA"}); }
 
 }  // namespace qel

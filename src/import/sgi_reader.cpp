@@ -9,8 +9,6 @@ const GraphicClass& TSGIGraphic::StaticClass() {
   return cls;
 }
 
-void TSGIGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "SGI"});
-}
+void TSGIGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "SGI"}); }
 
 }  // namespace qel

@@ -9,8 +9,6 @@ const GraphicClass& TTargaGraphic::StaticClass() {
   return cls;
 }
 
-void TTargaGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "TGA"});
-}
+void TTargaGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "TGA"}); }
 
 }  // namespace qel

@@ -9,8 +9,6 @@ const GraphicClass& TTIFFGraphic::StaticClass() {
   return cls;
 }
 
-void TTIFFGraphic::LoadFromStream(TStream&) {
-  GraphicError(msg::kUnsupportedFeature, {"Reading", "TIF/TIFF"});
-}
+void TTIFFGraphic::LoadFromStream(TStream&) { GraphicError(msg::kUnsupportedFeature, {"Reading", "TIF/TIFF"}); }
 
 }  // namespace qel
