@@ -2,14 +2,38 @@
 // polylines) and the curves that are flattened into them.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <vector>
+
+#include "imaging/picture.h"
 
 namespace qel {
 
 struct PointD {
   double x = 0, y = 0;
 };
+
+inline bool Finite(PointD p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+// The nearest integer, clamped to +-1e9 (NaN goes to the low end).
+inline int RoundToInt(double v) {
+  if (!(v > -1e9)) return -1000000000;
+  if (v > 1e9) return 1000000000;
+  return int(std::lround(v));
+}
+
+// The overlap of two rectangles (empty, not inverted, when they do not meet).
+inline TRect Intersect(const TRect& a, const TRect& b) {
+  TRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+          std::min(a.bottom, b.bottom)};
+  if (r.right < r.left) r.right = r.left;
+  if (r.bottom < r.top) r.bottom = r.top;
+  return r;
+}
 
 // x' = x * m11 + y * m21 + dx, y' = x * m12 + y * m22 + dy (the layout of a GDI XFORM).
 struct Affine {
