@@ -304,6 +304,28 @@ TEST(MetafileEmf, RoundRectPieHatchAndDashes) {
   ExpectPixels(p, {{0, 90, kBlack}, {17, 90, kBlack}, {18, 90, kWhite}, {23, 90, kWhite}, {24, 90, kBlack}});
 }
 
+TEST(MetafileEmf, MetricMappingAndBoundsWithoutFrame) {
+  // MM_LOMETRIC: tenths of a millimetre, y up; 1920 pixels on 508 mm make 0.378 pixels a unit.
+  EmfBuilder e;
+  e.Record(emfr::kSetMapMode, {2})
+      .Record(emfr::kCreateBrushIndirect, {1, 0, std::int32_t(kRed), 0})
+      .Record(emfr::kSelectObject, {1})
+      .Record(emfr::kSelectObject, {std::int32_t(emfr::kStock | emfr::kNullPen)})
+      .Record(emfr::kRectangle, {0, 0, 100, -50});
+  const Picture metric = Render(e.Build(FrameWidth(50), FrameHeight(30)));
+  ExpectPixels(metric, {{0, 0, kRed}, {37, 18, kRed}, {38, 10, kWhite}, {10, 19, kWhite}});
+
+  // Without a frame the bounds (inclusive, in device pixels) give the size.
+  auto bytes = EmfBuilder().Record(emfr::kRectangle, {0, 0, 4, 4}).Build(0, 0);
+  bytes[16] = 9;  // bounds right
+  bytes[20] = 4;  // bounds bottom
+  auto metafile = Load(bytes);
+  EXPECT_EQ(metafile->Width(), 10);
+  EXPECT_EQ(metafile->Height(), 5);
+  EXPECT_EQ(CopyToPicture(*metafile, true).Pixel(2, 2), kWhite);  // the default white brush
+  EXPECT_EQ(CopyToPicture(*metafile, true).Pixel(0, 0), kBlack);  // the default black pen
+}
+
 TEST(MetafileEmf, BitmapFormats) {
   const std::vector<std::vector<TColor>> colors = {{kRed, kGreen, kBlue, kWhite},
                                                    {kBlack, kYellow, kCyan, kMagenta}};
