@@ -3,66 +3,73 @@
 
 #include "output/picture_writers.h"
 #include "output/save_picture_file.h"
-#include "support/test_support.h"
 #include "writer_test_helpers.h"
 
 namespace qel {
 namespace {
 
-using test::PngChunk;
+struct Chunk {
+  std::string type;
+  std::vector<std::uint8_t> data;
+};
 
-std::vector<std::uint8_t> EncodePng(const Picture& picture) {
+// The chunks of the PNG the encoder makes of the picture; consecutive IDAT chunks are
+// listed one by one.
+std::vector<Chunk> EncodeToChunks(const Picture& picture) {
   TMemoryStream stream;
   WritePng(picture, stream);
-  return stream.TakeBytes();
+  const std::vector<std::uint8_t> b = stream.TakeBytes();
+  const std::vector<std::uint8_t> signature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  EXPECT_TRUE(b.size() >= 8 && std::equal(signature.begin(), signature.end(), b.begin()));
+  std::vector<Chunk> chunks;
+  for (std::size_t at = 8; at + 12 <= b.size();) {
+    const std::size_t length =
+        std::size_t(b[at]) << 24 | std::size_t(b[at + 1]) << 16 | b[at + 2] << 8 | b[at + 3];
+    if (at + 12 + length > b.size()) break;
+    chunks.push_back(
+        {std::string(b.begin() + long(at) + 4, b.begin() + long(at) + 8),
+         std::vector<std::uint8_t>(b.begin() + long(at) + 8, b.begin() + long(at + 8 + length))});
+    at += 12 + length;
+  }
+  return chunks;
 }
 
-std::vector<std::string> ChunkTypes(const std::vector<PngChunk>& chunks) {
-  std::vector<std::string> types;
+std::string Layout(const std::vector<Chunk>& chunks) {
+  std::string types;
   for (const auto& c : chunks) {
-    if (types.empty() || types.back() != c.type || c.type != "IDAT") types.push_back(c.type);
+    if (!(c.type == "IDAT" && types.ends_with("IDAT "))) types += c.type + " ";
   }
   return types;
 }
 
-TEST(WriterPng, OpaquePictureHasNoTransparencyChunk) {
-  const auto chunks = test::ReadPngChunks(EncodePng(test::NoisePicture(7, 5)));
-  ASSERT_TRUE(chunks);
-  EXPECT_EQ(ChunkTypes(*chunks), (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
+TEST(WriterPng, ChunksAndTransparentColour) {
+  Picture picture = test::NoisePicture(7, 5);
+  std::vector<Chunk> chunks = EncodeToChunks(picture);
+  EXPECT_EQ(Layout(chunks), "IHDR IDAT IEND ");
   // Width 7, height 5, 8 bits, truecolour, deflate, filter method 0, not interlaced.
-  const std::vector<std::uint8_t> ihdr = {0, 0, 0, 7, 0, 0, 0, 5, 8, 2, 0, 0, 0};
-  EXPECT_EQ((*chunks)[0].data, ihdr);
-}
+  EXPECT_EQ(chunks[0].data, (std::vector<std::uint8_t>{0, 0, 0, 7, 0, 0, 0, 5, 8, 2, 0, 0, 0}));
 
-TEST(WriterPng, TransparentPictureCarriesItsBottomLeftColour) {
-  Picture picture = test::NoisePicture(6, 4);
-  picture.SetPixel(0, 3, 0xFFFFFF);
+  picture.SetPixel(0, 4, 0xFFFFFF);
   picture.SetTransparent(true);
-  auto chunks = test::ReadPngChunks(EncodePng(picture));
-  ASSERT_TRUE(chunks);
-  EXPECT_EQ(ChunkTypes(*chunks), (std::vector<std::string>{"IHDR", "tRNS", "IDAT", "IEND"}));
-  EXPECT_EQ((*chunks)[1].data, (std::vector<std::uint8_t>{0, 255, 0, 255, 0, 255}));
-
-  // Red 0x12, green 0x34, blue 0x56 in that order, whatever the picture's byte order.
-  picture.SetPixel(0, 3, RGBColor(0x12, 0x34, 0x56));
-  chunks = test::ReadPngChunks(EncodePng(picture));
-  ASSERT_TRUE(chunks);
-  EXPECT_EQ((*chunks)[1].data, (std::vector<std::uint8_t>{0, 0x12, 0, 0x34, 0, 0x56}));
+  chunks = EncodeToChunks(picture);
+  EXPECT_EQ(Layout(chunks), "IHDR tRNS IDAT IEND ");
+  EXPECT_EQ(chunks[1].data, (std::vector<std::uint8_t>{0, 255, 0, 255, 0, 255}));
+  // Red, green, blue in that order, whatever the picture's byte order.
+  picture.SetPixel(0, 4, RGBColor(0x12, 0x34, 0x56));
+  EXPECT_EQ(EncodeToChunks(picture)[1].data, (std::vector<std::uint8_t>{0, 0x12, 0, 0x34, 0, 0x56}));
 }
 
 TEST(WriterPng, LargePictureIsSplitIntoBoundedDataChunks) {
-  const auto chunks = test::ReadPngChunks(EncodePng(test::NoisePicture(400, 300)));
-  ASSERT_TRUE(chunks);
-  EXPECT_EQ(ChunkTypes(*chunks), (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
-  std::size_t idat = 0, largest = 0;
-  for (const auto& c : *chunks) {
+  const std::vector<Chunk> chunks = EncodeToChunks(test::NoisePicture(400, 300));
+  EXPECT_EQ(Layout(chunks), "IHDR IDAT IEND ");
+  std::size_t count = 0, largest = 0;
+  for (const auto& c : chunks) {
     if (c.type != "IDAT") continue;
-    ++idat;
+    ++count;
     largest = std::max(largest, c.data.size());
   }
-  EXPECT_GT(idat, 1u);
-  EXPECT_LE(largest, 65535u);
-  EXPECT_GT(largest, 32768u);  // the limit is used, not a small default buffer
+  EXPECT_GT(count, 1u);
+  EXPECT_EQ(largest, 65535u);
 }
 
 TEST(WriterPng, PeersDecodeTheExactPixels) {
@@ -70,43 +77,19 @@ TEST(WriterPng, PeersDecodeTheExactPixels) {
   Picture picture = test::NoisePicture(33, 17, 7);
   picture.SetPixel(0, 0, 0x0000FF);  // red
   const std::string path = SavePictureFile((dir / "noise.png").string(), picture, false);
-  for (const std::string& peer : {std::string("pillow"), std::string("/usr/bin/convert")}) {
-    const auto decoded = peer == "pillow" ? test::PillowDecode(path) : test::MagickDecode(path);
-    ASSERT_TRUE(decoded) << peer;
-    EXPECT_EQ(test::Compare(*decoded, picture).differing_pixels, 0u) << peer;
-    EXPECT_EQ(decoded->Pixel(0, 0), 0x0000FFu) << peer;
+  for (const auto& decoded : {test::PillowDecode(path), test::MagickDecode(path)}) {
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(test::Compare(*decoded, picture).differing_pixels, 0u);
+    EXPECT_EQ(decoded->Pixel(0, 0), 0x0000FFu);
   }
-  // A transparent picture: the peer sees the pixels of the transparent colour as
-  // transparent and keeps the others.
+  // Transparent: the pixels of the bottom-left colour, and only they.
   picture.SetPixel(0, 16, 0x00FF00);
   picture.SetPixel(5, 5, 0x00FF00);
   picture.SetTransparent(true);
   const std::string transparent = SavePictureFile((dir / "t.png").string(), picture, false);
-  std::string out;
-  ASSERT_EQ(
-      test::RunCommand("/usr/bin/python3 -c \"import sys; from PIL import Image; im = "
-                       "Image.open(sys.argv[1]).convert('RGBA'); "
-                       "print(im.getpixel((5, 5))[3], im.getpixel((0, 16))[3], im.getpixel((1, 1))[3])\" " +
-                           test::ShellQuote(transparent),
-                       &out),
-      0)
-      << out;
-  EXPECT_EQ(out, "0 0 255\n");
-}
-
-TEST(WriterPng, StreamFailureArrivesAsTheStreamsError) {
-  const Picture picture = test::NoisePicture(64, 64);
-  for (std::size_t capacity : {0u, 8u, 40u, 5000u}) {
-    test::FailingStream stream(capacity);
-    try {
-      WritePng(picture, stream);
-      ADD_FAILURE() << "no error at " << capacity;
-    } catch (const EWriteError& e) {
-      EXPECT_STREQ(e.what(), "Stream write error: No space left on device");
-    }
-  }
-  TMemoryStream stream;
-  EXPECT_THROW(WritePng(Picture(), stream), Error);
+  EXPECT_EQ(test::PillowAlpha(transparent, 5, 5), 0);
+  EXPECT_EQ(test::PillowAlpha(transparent, 0, 16), 0);
+  EXPECT_EQ(test::PillowAlpha(transparent, 1, 1), 255);
 }
 
 }  // namespace
