@@ -118,6 +118,10 @@ Folder::Folder() {
   if (!dir_.isValid()) throw std::runtime_error("No temporary folder");
 }
 
+std::string Folder::Root() const {
+  return QFile::encodeName(dir_.path()).toStdString();
+}
+
 std::string Folder::Path(const std::string& name) const {
   return QFile::encodeName(dir_.filePath(QString::fromStdString(name))).toStdString();
 }
@@ -181,9 +185,11 @@ void Viewer::Drop(const std::vector<std::string>& paths) {
   QList<QUrl> urls;
   for (const std::string& path : paths) urls.push_back(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
   data.setUrls(urls);
-  const QPointF at(10, 10);
-  QDropEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(form.get(), &event);
+  const QPoint at(10, 10);
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form.get(), &enter);
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form.get(), &drop);
 }
 
 }  // namespace qel::test

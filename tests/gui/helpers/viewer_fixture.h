@@ -43,6 +43,7 @@ bool SamePixels(const Picture& a, const Picture& b);
 class Folder {
  public:
   Folder();
+  std::string Root() const;
   std::string Path(const std::string& name) const;
   // Writes a test picture and returns its path.
   std::string Picture(const std::string& name, const qel::Picture& picture) const;
