@@ -1,6 +1,7 @@
 // The Alt-drag selection over the picture and the crop it leads to.
 #include "app/form1.h"
 #include "app/image_rect.h"
+#include "imaging/crop.h"
 
 namespace qel {
 
@@ -61,12 +62,14 @@ void TForm1::CropToSelection(const TRect& rect) {
   TakeUndoCopy();
   const QPoint shift = ScrollShift();
   r = Moved(r, shift.x(), shift.y());
-  const Picture& picture = document_.Current();
+  Picture& picture = document_.Current();
   const int w = picture.Empty() ? 0 : picture.Width();
   const int h = picture.Empty() ? 0 : picture.Height();
   const TRect area = SelectionToPicturePixels(r, img_->DrawRect(), w, h);
-  Picture cropped = w > 0 && h > 0 ? CropPicture(picture, area) : Picture();
-  document_.ReplacePicture(std::move(cropped));
+  // Nothing of the picture under the selection (a click without a drag): the crop
+  // leaves an empty picture.
+  if (!CropPicture(picture, area)) picture.Clear();
+  document_.CurrentFileName.clear();
   PictureChanged();
   FormResize();
 }

@@ -1,11 +1,9 @@
 #include "app/selection.h"
 
 #include <algorithm>
-#include <cstring>
-#include <stdexcept>
 #include <utility>
 
-#include "app/mul_div.h"
+#include "imaging/rounding.h"
 
 namespace qel {
 
@@ -26,23 +24,6 @@ TRect SelectionToPicturePixels(const TRect& rect, const TRect& draw_rect, int w,
   top = std::clamp(top, 0, std::max(h, 0));
   bottom = std::clamp(bottom, 0, std::max(h, 0));
   return TRect{left, top, right, bottom};
-}
-
-Picture CropPicture(const Picture& picture, const TRect& area) {
-  if (area.left < 0 || area.top < 0 || area.right > picture.Width() || area.bottom > picture.Height() ||
-      area.left > area.right || area.top > area.bottom)
-    throw std::out_of_range("The crop area lies outside the picture.");
-  Picture cropped;
-  if (area.Width() == 0 || area.Height() == 0) return cropped;
-  cropped.SetSizeUninitialized(area.Width(), area.Height());
-  const std::size_t bytes = std::size_t(area.Width()) * 3;
-  for (int y = 0; y < area.Height(); ++y) {
-    std::uint8_t* target = cropped.Row(y);
-    std::memcpy(target, picture.Row(area.top + y) + std::size_t(area.left) * 3, bytes);
-    // The row padding is not part of any pixel; keep it defined.
-    std::memset(target + bytes, 0, cropped.RowSize() - bytes);
-  }
-  return cropped;
 }
 
 }  // namespace qel

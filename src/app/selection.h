@@ -38,8 +38,4 @@ TCropSize CropSizeOf(const TRect& selection, const TRect& draw_rect, int w, int 
 // to the picture. The result may be empty.
 TRect SelectionToPicturePixels(const TRect& rect, const TRect& draw_rect, int w, int h);
 
-// A new picture holding the area (which must lie inside the picture); the empty
-// picture when the area is empty.
-Picture CropPicture(const Picture& picture, const TRect& area);
-
 }  // namespace qel

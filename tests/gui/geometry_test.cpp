@@ -6,7 +6,6 @@
 
 #include "app/form1.h"
 #include "app/image_rect.h"
-#include "app/mul_div.h"
 #include "gui/helpers/viewer_fixture.h"
 
 using namespace qel;
@@ -46,17 +45,6 @@ class GeometryTest : public QObject {
     QCOMPARE(Drawn(0, 0, 300, 225, false, true), QString("0 x 0"));
     // Stretch without proportion fills the control.
     QCOMPARE(Drawn(10, 10, 300, 225, true, false), QString("300 x 225"));
-  }
-
-  void MulDivRoundsHalvesAwayFromZero() {
-    QCOMPARE(MulDiv(1, 1, 2), 1);
-    QCOMPARE(MulDiv(-1, 1, 2), -1);
-    QCOMPARE(MulDiv(7, 1, -2), -4);
-    QCOMPARE(MulDiv(5, 1, 4), 1);
-    QCOMPARE(MulDiv(7, 3, 0), -1);
-    // The intermediate has 64 bits; a quotient beyond 32 bits gives -1.
-    QCOMPARE(MulDiv(2000000000, 2000000000, 2000000000), 2000000000);
-    QCOMPARE(MulDiv(2000000000, 2000000000, 1), -1);
   }
 
   void TitleShowsTheDrawnSizeInTheWindow() {

@@ -35,30 +35,42 @@ fail() {
   exit 1
 }
 
-# A 1200 x 800 24-bit BMP with a horizontal colour ramp.
-python3 - "$work/wide.bmp" <<'PY'
+# A 1200 x 800 uncompressed 24-bit Targa picture with a horizontal colour ramp.
+python3 - "$work/wide.tga" <<'PY'
 import struct, sys
 w, h = 1200, 800
 row = bytes(v for x in range(w) for v in (x % 256, 128, 255 - x % 256))
-size = 54 + len(row) * h
 with open(sys.argv[1], "wb") as f:
-    f.write(b"BM" + struct.pack("<IHHI", size, 0, 0, 54))
-    f.write(struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(row) * h, 2835, 2835, 0, 0))
+    f.write(struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, w, h, 24, 0))
     f.write(row * h)
 PY
 
-# The server picks a free display and tells its number on descriptor 5.
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n 1 "$work/display")"
+# A server of our own on a free display, away from the low numbers other sessions use.
+start_server() {
+  local display
+  for _ in $(seq 20); do
+    display=$((100 + RANDOM % 800))
+    [ -e "/tmp/.X$display-lock" ] && continue
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp 2>"$work/xvfb.log" &
+    xvfb_pid=$!
+    for _ in $(seq 50); do
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      if DISPLAY=":$display" xdotool getdisplaygeometry >/dev/null 2>&1; then
+        export DISPLAY=":$display"
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=""
+  done
+  return 1
+}
+start_server || fail "no X server could be started: $(cat "$work/xvfb.log")"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
-"$tool" "$work/wide.bmp" >"$work/tool.log" 2>&1 &
+"$tool" "$work/wide.tga" >"$work/tool.log" 2>&1 &
 tool_pid=$!
 
 window=""
@@ -87,7 +99,7 @@ expect_title() {
   echo "title_test: title \"$expected\""
 }
 
-expect_title "300 x 200 pix [0] (wide.bmp)"
+expect_title "300 x 200 pix [0] (wide.tga)"
 
 # With no window manager the client area is exactly the window: 300 x 225.
 geometry=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
@@ -98,6 +110,6 @@ xdotool windowfocus --sync "$window"
 xdotool key --clearmodifiers ctrl+x
 expect_title "0 x 0 pix [0] ()"
 xdotool key --clearmodifiers ctrl+u
-expect_title "300 x 200 pix [0] (wide.bmp)"
+expect_title "300 x 200 pix [0] (wide.tga)"
 
 echo "title_test: 1 passed, 0 failed"
