@@ -62,7 +62,11 @@ TForm1::TForm1(Platform platform, std::optional<std::string> start_file, QWidget
   if (start_file) Guarded([&] { LoadImage(*start_file); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // The child widgets outlive the document by a moment (Qt deletes them after this
+  // object's members): the drawing surface must not hold on to the picture.
+  img_->SetPicture(nullptr);
+}
 
 void TForm1::Guarded(const std::function<void()>& action) {
   try {

@@ -78,17 +78,6 @@ class ClipboardTest : public QObject {
     QVERIFY(v.Doc().UndoPicture().Empty());
   }
 
-  void LoadingFromTheDialogTakesAnUndoCopy() {
-    Folder folder;
-    const std::string a = folder.Picture(PictureName("a"), PatternPicture(30, 20));
-    const std::string b = folder.Picture(PictureName("b"), PatternPicture(40, 20));
-    Viewer v(a);
-    v.services.dialogs->open_answers.push_back({b});
-    v.form->Loadimage1Click();
-    v.Key(Qt::Key_U, Qt::ControlModifier);
-    QCOMPARE(v.Title(), QString("30 x 20 pix [1] (a.qtp)"));
-  }
-
   void DesktopClipboardCarriesThePicture() {
     const std::unique_ptr<Clipboard> clipboard = MakeQtClipboard();
     const Picture picture = PatternPicture(33, 7);

@@ -61,13 +61,6 @@ class GeometryTest : public QObject {
     QCOMPARE(v.Title(), QString("400 x 200 pix [0] (small.qtp)"));
   }
 
-  void EmptyPictureWithOversizeShowsTheClientSize() {
-    Viewer v;
-    v.form->Item("Allowoversize1")->trigger();
-    v.form->FormResize();
-    QCOMPARE(v.Title(), QString("300 x 225 pix [0] ()"));
-  }
-
   void FittingOffShowsThePictureWithScrollBars() {
     Folder folder;
     Viewer v(folder.Picture(PictureName("big"), PatternPicture(1600, 1200)));
