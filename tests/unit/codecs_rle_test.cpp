@@ -197,5 +197,26 @@ TEST(CodecsRLA, NegativeCountsAreLiterals) {
   EXPECT_EQ(DecodeBounded(d, Bytes({0x80, 1, 2, 0x99}), 3, 4, 0), Bytes({1, 2, 0, 0}));
 }
 
+// Zero-sized input or output (null pointers, as an empty row gives) does nothing.
+TEST(CodecsRLE, EmptyBuffersAreFine) {
+  TPackbitsRLEDecoder packbits;
+  TPCXRLEDecoder pcx;
+  TSGIRLEDecoder sgi8(8), sgi16(16);
+  TCUTRLEDecoder cut;
+  TPSPRLEDecoder psp;
+  TRLADecoder rla;
+  const auto data = Bytes({0x00, 0x00, 0x83, 0x41, 0x00});
+  for (TDecoder* d : std::initializer_list<TDecoder*>{&packbits, &pcx, &sgi8, &sgi16, &cut, &psp, &rla}) {
+    const std::uint8_t* source = data.data();
+    std::uint8_t* dest = nullptr;
+    d->Decode(source, dest, data.size(), 0);
+    const std::uint8_t* nothing = nullptr;
+    std::uint8_t out[4] = {1, 2, 3, 4};
+    dest = out;
+    d->Decode(nothing, dest, 0, sizeof out);
+    EXPECT_EQ(out[0], 1);
+  }
+}
+
 }  // namespace
 }  // namespace qel

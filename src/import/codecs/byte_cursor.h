@@ -47,6 +47,7 @@ class ByteSink {
   // Writes value count times, cut at the end of the sink.
   void Fill(std::uint8_t value, std::size_t count) {
     count = std::min(count, Room());
+    if (count == 0) return;  // an empty sink may have no buffer at all
     std::memset(pos_, value, count);
     pos_ += count;
   }
