@@ -120,14 +120,6 @@ TEST(CodecsLZ77, BrokenStreamsKeepTheirResult) {
   f.DecodeEnd();
 }
 
-TEST(CodecsLZ77, ShortOutputStopsAtItsEnd) {
-  const auto data = SomeBytes(2000);
-  const auto packed = Deflate(data);
-  TLZ77Decoder d(Z_FINISH, false);
-  const auto out = test::DecodeAll(d, packed, 100);
-  EXPECT_TRUE(std::equal(out.begin(), out.end(), data.begin()));
-}
-
 TEST(CodecsLZ77, DecodingWithoutAStreamRaises) {
   TLZ77Decoder d(Z_PARTIAL_FLUSH, false);
   std::vector<std::uint8_t> in(4), out(4);

@@ -18,8 +18,8 @@ namespace qel {
 // in pixels; rows take (width + 1) / 2 bytes. packed_size is the strip's byte count,
 // unpacked_size the strip's size in bytes; rows are decoded while output is wanted and
 // input remains. A run or delta code that would cross the end of a row is cut there.
-// Output bytes that the input does not reach are left as they were. Neither pointer is
-// advanced.
+// Output bytes that the input does not reach are left as they were, and a width of 0
+// decodes nothing. Neither pointer is advanced.
 class TThunderDecoder : public TDecoder {
  public:
   explicit TThunderDecoder(std::uint32_t width) : width_(width) {}
