@@ -105,8 +105,7 @@ Picture Load(const std::string& path, bool import_reader, const GraphicClass** u
   ConsoleObserver observer;
   const GraphicClass& graphic_class = ReaderFor(path, import_reader);
   if (used) *used = &graphic_class;
-  TFileStream stream(path, TFileStream::Mode::kRead);
-  return LoadPictureStream(stream, graphic_class, &observer);
+  return LoadPictureFileAs(path, graphic_class, &observer);
 }
 
 void PrintFormats() {

@@ -1,5 +1,7 @@
 #include "imaging/graphic.h"
 
+#include "imaging/stream.h"
+
 namespace qel {
 
 bool GraphicClass::InheritsFrom(const GraphicClass& base) const {
@@ -15,6 +17,11 @@ const GraphicClass& TGraphic::StaticClass() {
 }
 
 bool TGraphic::TakePicture(Picture&) { return false; }
+
+void TGraphic::LoadFromFile(const std::string& path) {
+  TFileStream stream(path, TFileStream::Mode::kRead);
+  LoadFromStream(stream);
+}
 
 Picture CopyToPicture(TGraphic& graphic, bool draw) {
   const int width = graphic.Width(), height = graphic.Height();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "imaging/picture.h"
@@ -66,6 +67,10 @@ class TGraphic {
 
   // Replaces the graphic's content by the image that starts at the stream's position.
   virtual void LoadFromStream(TStream& stream) = 0;
+  // Opens the file and loads it with LoadFromStream. Formats that keep part of an
+  // image in a companion file (a palette beside the picture) override it to learn
+  // the file's name.
+  virtual void LoadFromFile(const std::string& path);
 
   virtual int Width() const = 0;
   virtual int Height() const = 0;

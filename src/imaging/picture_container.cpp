@@ -74,13 +74,20 @@ Picture LoadPictureStream(TStream& stream, const GraphicClass& graphic_class, Pr
   return CopyToPicture(*graphic, true);
 }
 
+Picture LoadPictureFileAs(const std::string& path, const GraphicClass& graphic_class, ProgressObserver* observer) {
+  std::unique_ptr<TGraphic> graphic = graphic_class.Create();
+  if (!graphic) throw EInvalidGraphic("Cannot load image. No reader for " + std::string(graphic_class.Name()) + ".");
+  graphic->SetObserver(observer);
+  graphic->LoadFromFile(path);
+  return CopyToPicture(*graphic, true);
+}
+
 Picture LoadPictureFile(const std::string& path, ProgressObserver* observer) {
   std::string ext = ExtractFileExt(path);
   if (!ext.empty()) ext.erase(0, 1);
   const GraphicClass* graphic_class = ext.empty() ? nullptr : PictureFormats().FindExtension(ext);
   if (!graphic_class) throw EInvalidGraphic(FormatMessage("Unknown picture file extension (.%s)", {ext}));
-  TFileStream stream(path, TFileStream::Mode::kRead);
-  return LoadPictureStream(stream, *graphic_class, observer);
+  return LoadPictureFileAs(path, *graphic_class, observer);
 }
 
 }  // namespace qel

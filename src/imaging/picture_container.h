@@ -55,6 +55,10 @@ std::string LowerCase(std::string_view text);
 // claims the extension; a reader's own errors pass through unchanged.
 Picture LoadPictureFile(const std::string& path, ProgressObserver* observer = nullptr);
 
+// Loads a file with the given class, whatever its extension.
+Picture LoadPictureFileAs(const std::string& path, const GraphicClass& graphic_class,
+                          ProgressObserver* observer = nullptr);
+
 // The same for a graphic of a given class read from a stream (used by tests and by
 // qel-convert's choice of reader).
 Picture LoadPictureStream(TStream& stream, const GraphicClass& graphic_class, ProgressObserver* observer = nullptr);

@@ -1,10 +1,14 @@
-// Not written yet: refuses, so that nothing is saved under a name that promises a
-// format the file would not hold.
-#include "imaging/errors.h"
+#include "import/targa_graphic.h"
 #include "output/picture_writers.h"
 
 namespace qel {
 
-void WriteTga(const Picture&, TStream&) { throw Error("Saving as Targa is not available in this build."); }
+// A 24-bit Targa file, run-length compressed, rows top first. The picture's
+// transparency travels with the copy but the file has no way to carry it.
+void WriteTga(const Picture& picture, TStream& stream) {
+  TTargaGraphic graphic;
+  graphic.AssignPicture(picture);
+  graphic.SaveToStream(stream, true);
+}
 
 }  // namespace qel

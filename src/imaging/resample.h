@@ -1,0 +1,50 @@
+// Resizing a picture with a separable two-pass filter resampler: every row is
+// resampled to the new width into a byte intermediate, then every column of that to
+// the new height. Seven kernels are offered, chosen by filter number.
+#pragma once
+
+#include <string_view>
+
+#include "imaging/picture.h"
+
+namespace qel {
+
+// The filter numbers, as the options window lists them and the settings file stores them.
+enum ResampleFilter : int {
+  kFilterBox = 0,
+  kFilterTriangle = 1,
+  kFilterHermite = 2,
+  kFilterBell = 3,
+  kFilterBSpline = 4,
+  kFilterLanczos3 = 5,
+  kFilterMitchell = 6,
+};
+inline constexpr int kFilterCount = 7;
+// A number outside 0..6 (a hand-edited settings file, text typed into the filter list
+// that matches no item) resamples with this filter.
+inline constexpr int kFallbackFilter = kFilterLanczos3;
+
+// "Box", "Triangle", "Hermite", "Bell", "BSpline", "Lanczos3", "Mitchell"; empty for a
+// number outside 0..6.
+std::string_view FilterName(int filter);
+// The number of a filter name, compared without regard to letter case; -1 when no
+// filter has that name.
+int FilterFromName(std::string_view name);
+
+// ResizePicture(picture, rect.right, rect.bottom, filter) unless the picture is empty;
+// the rectangle's left and top are not used.
+void ResizeToRect(Picture& picture, const TRect& rect, int filter);
+
+// Replaces the picture by a copy resampled to width x height. The result keeps the
+// palette and is never marked transparent. A zero width or height leaves an empty
+// picture. When the resize fails (a size beyond the picture limits, out of memory) the
+// error is passed on and the picture is left as it was.
+void ResizePicture(Picture& picture, int width, int height, int filter);
+
+// The engine: makes target a width x height picture resampled from source with the
+// filter. A radius of 0 (or below) selects the filter's own support; ResizePicture
+// always passes 0. The target is white when source or target has a zero side. Source
+// and target may be the same object.
+void ResampleInto(int width, int height, int filter, float radius, const Picture& source, Picture& target);
+
+}  // namespace qel
