@@ -67,9 +67,10 @@ ScriptedPlatform::ScriptedPlatform() {
   shell = scripted_shell.get();
   registry = scripted_registry.get();
   desktop_entries = scripted_entries.get();
-  platform = Platform{std::move(scripted_dialogs), std::move(scripted_messages), std::move(scripted_clipboard),
-                      std::move(scripted_mail),    std::move(scripted_shell),    std::move(scripted_registry),
-                      std::move(scripted_entries)};
+  platform =
+      Platform{std::move(scripted_dialogs), std::move(scripted_messages), std::move(scripted_clipboard),
+               std::move(scripted_mail),    std::move(scripted_shell),    std::move(scripted_registry),
+               std::move(scripted_entries)};
 }
 
 }  // namespace qel
