@@ -116,12 +116,6 @@ class ContextMenuTest : public QObject {
     QVERIFY(MakeUserDesktopEntries()->Install(std::string(kOpenWithDesktopFile), "[Desktop Entry]\nmine\n"));
     DesktopViewer v;
     QVERIFY(v.form->Checked("Contextmenu1"));
-    Toggle(v);  // off: both go
-    Toggle(v);  // on: written anew
-    QCOMPARE(store->ReadDefaultValue(kCommandKey), std::optional<std::string>(Executable() + " \"%1\""));
-    // Installed again over an existing key and entry: neither changes.
-    QVERIFY(store->WriteDefaultValue(kCommandKey, "/opt/other \"%1\""));
-    WriteFileBytes(desktop.DesktopFile(), "[Desktop Entry]\nmine\n");
     InstallContextMenu(*store, MakeUserDesktopEntries().get(), kContextMenuKeyName, {Executable(), {"jpg"}});
     QCOMPARE(store->ReadDefaultValue(kCommandKey), std::optional<std::string>("/opt/other \"%1\""));
     QCOMPARE(FileBytes(desktop.DesktopFile()), std::string("[Desktop Entry]\nmine\n"));
