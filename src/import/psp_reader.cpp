@@ -8,6 +8,7 @@
 #include "imaging/stream.h"
 #include "import/codecs/lz77_decoder.h"
 #include "import/codecs/psp_rle_decoder.h"
+#include "import/coded_size.h"
 #include "import/messages.h"
 #include "import/psp_header.h"
 
@@ -125,7 +126,12 @@ void TPSPGraphic::LoadFromStream(TStream& stream) {
                  {"The compression scheme is " + std::to_string(compression_code_), kShortName});
   const std::size_t stride = p.SamplesPerPixel == 3 ? p.Width : RowStride(p.Width, p.BitsPerSample);
   if (stride == 0) GraphicError(msg::kInvalidColorFormat, {kShortName});
-  CheckPictureSize(p.Width, p.Height);
+  // The blocks that follow must hold at least one plane of the picture, coded.
+  const std::uint64_t expansion = p.Compression == CompressionType::cmpLZ77  ? kDeflateBytesPerByte
+                                  : p.Compression == CompressionType::cmpRLE ? 64
+                                                                             : 1;
+  CheckCodedBytes(kShortName, p.Width, p.Height, std::uint64_t(stride) * p.Height, stream.Remaining(),
+                  expansion);
 
   TColorManager& cm = ColorManager();
   cm.SourceOptions() = 0;

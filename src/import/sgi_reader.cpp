@@ -7,6 +7,7 @@
 #include "imaging/errors.h"
 #include "imaging/stream.h"
 #include "import/codecs/sgi_rle_decoder.h"
+#include "import/coded_size.h"
 #include "import/messages.h"
 
 namespace qel {
@@ -152,6 +153,8 @@ void TSGIGraphic::LoadFromStream(TStream& stream) {
       if (std::uint64_t(table.start[i]) + table.length[i] > image_bytes)
         GraphicError(msg::kInvalidImage, {kFormatName});
     }
+    // Rows may share their data, so a few bytes could stand for any number of rows.
+    CheckCodedSize(kFormatName, width, height, image_bytes, kSkippingCodePixelsPerByte);
     stream.SetPosition(base_position_);
     image = stream.ReadBytes(std::size_t(image_bytes));
   } else if (kHeaderSize + rows * row_bytes > image_bytes) {
