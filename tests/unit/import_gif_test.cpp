@@ -347,16 +347,5 @@ TEST(ImportGifReader, DamagedCopiesLoadOrFailCleanly) {
   }
 }
 
-TEST(ImportGifReader, ConvertToolReadsWithItWhenAsked) {
-  std::string output;
-  const std::string file = test::ShellQuote((test::CorpusDir() / "first_frame_transparency.gif").string());
-  ASSERT_EQ(
-      test::RunCommand(
-          test::ShellQuote(test::ConvertTool().string()) + " --info " + file + " --reader import", &output),
-      0)
-      << output;
-  EXPECT_EQ(output, "50 x 50 TGIFGraphic\n");
-}
-
 }  // namespace
 }  // namespace qel

@@ -18,7 +18,6 @@
 #include "import/messages.h"
 #include "import/png_object.h"
 #include "import/png_reader.h"
-#include "import/png_reader_filters.h"
 #include "support/test_support.h"
 #include "unit/import_reader_helpers.h"
 
@@ -475,12 +474,7 @@ Bytes FilterRow(std::uint8_t type, const Bytes& row, const Bytes& above, std::si
 }
 
 TEST(ImportPngReader, FiveRowFiltersAreUndone) {
-  // Paeth ties prefer left, then above.
-  EXPECT_EQ(PaethPredictor(6, 0, 2), 6);
-  EXPECT_EQ(PaethPredictor(0, 6, 2), 6);
-  EXPECT_EQ(PaethPredictor(10, 200, 250), 10);
-
-  // Each filter on rows of 16-bit RGBA (8 bytes a pixel) and of 1-bit gray (1 byte).
+  // Each filter on rows of 16-bit RGBA (8 bytes a pixel), 1-bit gray (1 byte) and RGB.
   struct Case {
     Header header;
     std::size_t row_bytes, bpp;
@@ -670,15 +664,19 @@ TEST(ImportPngReader, DamagedCopiesLoadOrFailCleanly) {
   }
 }
 
-TEST(ImportPngReader, ConvertToolReadsWithItWhenAsked) {
-  std::string output;
-  const std::string file = test::ShellQuote((test::CorpusDir() / "pil123p.png").string());
-  ASSERT_EQ(
-      test::RunCommand(
-          test::ShellQuote(test::ConvertTool().string()) + " --info " + file + " --reader import", &output),
-      0)
-      << output;
-  EXPECT_EQ(output, "162 x 150 TPNGGraphic\n");
+TEST(ImportPngReader, ConvertToolReadsGifAndPngWithTheImportReadersWhenAsked) {
+  for (const auto& [name, info] :
+       {std::pair<const char*, const char*>{"pil123p.png", "162 x 150 TPNGGraphic\n"},
+        {"first_frame_transparency.gif", "50 x 50 TGIFGraphic\n"}}) {
+    std::string output;
+    const std::string file = test::ShellQuote((test::CorpusDir() / name).string());
+    ASSERT_EQ(
+        test::RunCommand(
+            test::ShellQuote(test::ConvertTool().string()) + " --info " + file + " --reader import", &output),
+        0)
+        << output;
+    EXPECT_EQ(output, info);
+  }
 }
 
 }  // namespace
