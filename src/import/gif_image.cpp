@@ -1,7 +1,6 @@
 #include "import/gif_image.h"
 
-#include "imaging/errors.h"
-#include "import/messages.h"
+#include "import/giflib_decode.h"
 
 namespace qel {
 
@@ -10,8 +9,8 @@ const GraphicClass& TGIFImage::StaticClass() {
   return cls;
 }
 
-void TGIFImage::LoadFromStream(TStream&) {
-  throw EInvalidGraphic(FormatMessage(msg::kUnsupportedFeature, {"Reading", "GIF"}));
+void TGIFImage::LoadFromStream(TStream& stream) {
+  DecodeGifFirstFrame(stream, bitmap_);
 }
 
 }  // namespace qel

@@ -1,18 +1,18 @@
-// TIcon: not written yet; loading raises the "not supported" message.
+// TIcon: Windows icon files (.ico). Of the images an icon holds, the largest is shown,
+// and of those the deepest; BMP entries (colour bitmap plus AND mask) and PNG entries
+// are read. The AND mask, or the alpha of a 32-bit or PNG entry, makes parts
+// transparent.
 #pragma once
 
-#include "imaging/graphic.h"
+#include "import/bitmap_graphic.h"
 
 namespace qel {
 
-class TIcon : public TGraphic {
+class TIcon : public TBitmapGraphic {
  public:
   static const GraphicClass& StaticClass();
   const GraphicClass& Class() const override { return StaticClass(); }
   void LoadFromStream(TStream& stream) override;
-  int Width() const override { return 0; }
-  int Height() const override { return 0; }
-  void Draw(Picture&, int, int) const override {}
 };
 
 }  // namespace qel

@@ -1,7 +1,6 @@
 #include "import/jpeg_image.h"
 
-#include "imaging/errors.h"
-#include "import/messages.h"
+#include "import/libjpeg_decode.h"
 
 namespace qel {
 
@@ -10,8 +9,8 @@ const GraphicClass& TJPEGImage::StaticClass() {
   return cls;
 }
 
-void TJPEGImage::LoadFromStream(TStream&) {
-  throw EInvalidGraphic(FormatMessage(msg::kUnsupportedFeature, {"Reading", "JPEG"}));
+void TJPEGImage::LoadFromStream(TStream& stream) {
+  DecodeJpeg(stream, bitmap_, Observer());
 }
 
 }  // namespace qel

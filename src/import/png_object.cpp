@@ -1,7 +1,6 @@
 #include "import/png_object.h"
 
-#include "imaging/errors.h"
-#include "import/messages.h"
+#include "import/libpng_decode.h"
 
 namespace qel {
 
@@ -10,8 +9,8 @@ const GraphicClass& TPNGObject::StaticClass() {
   return cls;
 }
 
-void TPNGObject::LoadFromStream(TStream&) {
-  throw EInvalidGraphic(FormatMessage(msg::kUnsupportedFeature, {"Reading", "PNG"}));
+void TPNGObject::LoadFromStream(TStream& stream) {
+  DecodePng(stream, bitmap_, Observer());
 }
 
 }  // namespace qel

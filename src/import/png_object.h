@@ -1,18 +1,15 @@
-// TPNGObject: not written yet; loading raises the "not supported" message.
+// TPNGObject: PNG images decoded with libpng.
 #pragma once
 
-#include "imaging/graphic.h"
+#include "import/bitmap_graphic.h"
 
 namespace qel {
 
-class TPNGObject : public TGraphic {
+class TPNGObject : public TBitmapGraphic {
  public:
   static const GraphicClass& StaticClass();
   const GraphicClass& Class() const override { return StaticClass(); }
   void LoadFromStream(TStream& stream) override;
-  int Width() const override { return 0; }
-  int Height() const override { return 0; }
-  void Draw(Picture&, int, int) const override {}
 };
 
 }  // namespace qel
