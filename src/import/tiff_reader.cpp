@@ -81,6 +81,19 @@ int OneSampleTargetBits(int bits) {
   return 8;
 }
 
+// The number of strips (of one plane) that the rows-per-strip table needs to cover
+// height rows; entries of 0 stand for the whole image, the last entry serves the rest.
+std::uint64_t StripsNeeded(const std::vector<std::uint32_t>& rows_per_strip, std::uint32_t height) {
+  std::uint64_t covered = 0;
+  for (std::size_t s = 0; s < rows_per_strip.size(); ++s) {
+    covered += rows_per_strip[s] == 0 ? height : rows_per_strip[s];
+    if (covered >= height) return s + 1;
+  }
+  const std::uint64_t last =
+      rows_per_strip.empty() || rows_per_strip.back() == 0 ? height : rows_per_strip.back();
+  return rows_per_strip.size() + (height - covered + last - 1) / last;
+}
+
 [[noreturn]] void Unsupported(const std::string& feature) {
   throw EInvalidGraphic(FormatMessage(msg::kUnsupportedFeature, {feature, TTIFFGraphic::kFormatName}));
 }
@@ -382,6 +395,7 @@ void TTIFFGraphic::LoadFromStream(TStream& stream) {
   ConfigureColorManager(plan);
 
   CheckPictureSize(std::int64_t(p.Width), std::int64_t(p.Height));
+  tiff::StripTable strips = ReadStripTable(stream, plan);
   SetPixelFormat(ColorManager().TargetPixelFormat());
   SetSize(int(p.Width), int(p.Height));
   CreatePalette(stream, plan);
@@ -394,20 +408,66 @@ void TTIFFGraphic::LoadFromStream(TStream& stream) {
   EndProgress(stage);
   stage = msg::kTransfering;
   StartProgress(stage);
-  TransferStrips(stream, plan, decoder.get());
+  TransferStrips(stream, plan, std::move(strips), decoder.get());
   if (decoder) decoder->DecodeEnd();
 }
 
-void TTIFFGraphic::TransferStrips(TStream& stream, const RowPlan& plan, TDecoder* decoder) {
+std::uint32_t TTIFFGraphic::RowsOfStrip(std::uint32_t strip, std::uint32_t first_row) const {
+  const TImageProperties& p = ImageProperties();
+  const std::uint32_t entry = p.RowsPerStrip[std::min<std::size_t>(strip, p.RowsPerStrip.size() - 1)];
+  return std::min(entry == 0 ? p.Height : entry, p.Height - first_row);
+}
+
+std::uint64_t TTIFFGraphic::StripBytes(const RowPlan& plan, std::uint32_t rows) const {
+  if (plan.ycbcr_h * plan.ycbcr_v > 1)
+    return tiff::YCbCrUnits(ImageProperties().Width, plan.ycbcr_h, plan.ycbcr_v).BytesForRows(rows);
+  return std::uint64_t(rows) * plan.line_bytes;
+}
+
+tiff::StripTable TTIFFGraphic::ReadStripTable(TStream& stream, const RowPlan& plan) {
   TImageProperties& p = Properties();
   tiff::StripTable table{directory_.TagArray(stream, tiff::Tag::kStripOffsets),
                          directory_.TagArray(stream, tiff::Tag::kStripByteCounts)};
   if (table.offsets.empty()) InvalidImage();
   p.StripCount = std::uint32_t(table.offsets.size());
+  const std::uint32_t per_plane = StripsPerPlane(plan);
+  // A file whose strips cannot cover the image is damaged: refused rather than shown
+  // with rows missing.
+  if (per_plane < StripsNeeded(p.RowsPerStrip, p.Height)) InvalidImage();
+
+  // Every strip must lie inside the file before anything is allocated for it: all its
+  // rows when it is stored as it is, its byte count when it is compressed.
+  const std::uint64_t size = stream.Size();
+  const std::size_t planes = plan.planar ? std::size_t(plan.channels) : 1;
+  std::uint32_t row = 0;
+  for (std::uint32_t s = 0; s < per_plane && row < p.Height; ++s) {
+    const std::uint32_t rows = RowsOfStrip(s, row);
+    for (std::size_t plane = 0; plane < planes; ++plane) {
+      const std::size_t index = plane * per_plane + s;
+      const std::uint64_t start = base_position_ + table.offsets[index];
+      std::uint64_t length = 0;
+      if (p.Compression == CompressionType::cmpNone)
+        length = StripBytes(plan, rows);
+      else if (index < table.byte_counts.size())
+        length = table.byte_counts[index];
+      if (start > size || length > size - start)
+        throw EReadError(FormatMessage(msg::kStreamReadError, {kFormatName}));
+    }
+    row += rows;
+  }
+  return table;
+}
+
+std::uint32_t TTIFFGraphic::StripsPerPlane(const RowPlan& plan) const {
+  const std::uint32_t count = ImageProperties().StripCount;
+  return plan.planar ? count / std::uint32_t(plan.samples) : count;
+}
+
+void TTIFFGraphic::TransferStrips(TStream& stream, const RowPlan& plan, tiff::StripTable table,
+                                  TDecoder* decoder) {
+  TImageProperties& p = Properties();
   const std::size_t plane_count = plan.planar ? std::size_t(plan.channels) : 1;
-  const std::uint32_t strips_per_plane =
-      plan.planar ? p.StripCount / std::uint32_t(plan.samples) : p.StripCount;
-  if (strips_per_plane == 0) InvalidImage();
+  const std::uint32_t strips_per_plane = StripsPerPlane(plan);
   const bool reverse = (p.Flags & ImageFlags::kReversedBits) && tiff::ReversesStripBits(p.Compression);
   tiff::TStripReader reader(stream, base_position_, std::move(table), decoder, reverse);
 
@@ -423,28 +483,29 @@ void TTIFFGraphic::TransferStrips(TStream& stream, const RowPlan& plan, TDecoder
 
   p.CurrentRow = 0;
   for (std::uint32_t s = 0; s < strips_per_plane && p.CurrentRow < p.Height; ++s) {
-    const std::uint32_t entry = p.RowsPerStrip[std::min<std::size_t>(s, p.RowsPerStrip.size() - 1)];
-    const std::uint32_t strip_rows = std::min(entry == 0 ? p.Height : entry, p.Height - p.CurrentRow);
-    const std::uint64_t strip_bytes =
-        expand ? units.BytesForRows(strip_rows) : std::uint64_t(strip_rows) * plan.line_bytes;
+    const std::uint32_t strip_rows = RowsOfStrip(s, p.CurrentRow);
+    const std::uint64_t strip_bytes = StripBytes(plan, strip_rows);
     for (std::size_t plane = 0; plane < plane_count; ++plane) {
       p.CurrentStrip = std::uint32_t(plane) * strips_per_plane + s;
       reader.Read(p.CurrentStrip, std::size_t(strip_bytes), strips[plane]);
     }
     for (std::uint32_t r = 0; r < strip_rows; ++r) {
-      for (std::size_t plane = 0; plane < plane_count; ++plane) {
-        std::uint8_t* row = strips[plane].data() + r * plan.line_bytes;
-        if (plan.differencing)
-          tiff::UndoHorizontalDifferencing(row, p.Width, plan.planar ? 1 : plan.samples, plan.bits,
-                                           big_endian);
-        rows[plane] = row;
-      }
       if (expand) {
         units.ExpandRow(strips[0].data(), r, scratch.data());
         rows[0] = scratch.data();
-      } else if (plan.keep_leading) {
-        tiff::KeepLeadingSamples(rows[0], scratch.data(), p.Width, plan.samples, plan.channels, sample_bytes);
-        rows[0] = scratch.data();
+      } else {
+        for (std::size_t plane = 0; plane < plane_count; ++plane) {
+          std::uint8_t* row = strips[plane].data() + r * plan.line_bytes;
+          if (plan.differencing)
+            tiff::UndoHorizontalDifferencing(row, p.Width, plan.planar ? 1 : plan.samples, plan.bits,
+                                             big_endian);
+          rows[plane] = row;
+        }
+        if (plan.keep_leading) {
+          tiff::KeepLeadingSamples(rows[0], scratch.data(), p.Width, plan.samples, plan.channels,
+                                   sample_bytes);
+          rows[0] = scratch.data();
+        }
       }
       ColorManager().ConvertRow(std::span<const std::uint8_t* const>(rows, plane_count),
                                 ScanLine(int(p.CurrentRow)), p.Width);

@@ -10,6 +10,7 @@
 #include "import/codecs/decoder.h"
 #include "import/import_graphic.h"
 #include "import/tiff_directory.h"
+#include "import/tiff_strips.h"
 
 namespace qel {
 
@@ -44,7 +45,15 @@ class TTIFFGraphic : public TImportGraphic {
   RowPlan PlanRows(TStream& stream);
   void ConfigureColorManager(const RowPlan& plan);
   void CreatePalette(TStream& stream, const RowPlan& plan);
-  void TransferStrips(TStream& stream, const RowPlan& plan, TDecoder* decoder);
+  // Reads the strip offsets and byte counts and checks that they cover the image and
+  // lie inside the stream.
+  tiff::StripTable ReadStripTable(TStream& stream, const RowPlan& plan);
+  std::uint32_t StripsPerPlane(const RowPlan& plan) const;
+  // Rows of strip strip (of one plane) that starts at image row first_row.
+  std::uint32_t RowsOfStrip(std::uint32_t strip, std::uint32_t first_row) const;
+  // Decoded bytes of a strip of rows rows (of one plane).
+  std::uint64_t StripBytes(const RowPlan& plan, std::uint32_t rows) const;
+  void TransferStrips(TStream& stream, const RowPlan& plan, tiff::StripTable table, TDecoder* decoder);
 
   tiff::TTIFFDirectory directory_;
   std::array<float, 3> ycbcr_coefficients_{0.299f, 0.587f, 0.114f};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/picture.h"
+#include "imaging/picture_container.h"
 #include "imaging/stream.h"
 #include "import/tiff_reader.h"
 
@@ -75,7 +76,8 @@ class TiffBuilder {
   // Starts another directory (the first one exists from the start).
   void NextDirectory() { dirs_.emplace_back(); }
 
-  // The usual tags of a strip image; strips are added as data blocks.
+  // The usual tags of a strip image; strips are added as data blocks. A rows_per_strip
+  // of 0 leaves tag 278 out.
   void Image(std::uint32_t width, std::uint32_t height, const std::vector<std::uint32_t>& bits,
              std::uint32_t compression, std::uint32_t photometric,
              const std::vector<std::vector<std::uint8_t>>& strips, std::uint32_t rows_per_strip) {
@@ -91,7 +93,7 @@ class TiffBuilder {
     }
     LongArray(273, offsets);
     Short(277, std::uint32_t(bits.size()));
-    Long(278, rows_per_strip);
+    if (rows_per_strip) Long(278, rows_per_strip);
     LongArray(279, counts);
   }
 
