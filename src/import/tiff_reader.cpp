@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <limits>
 #include <span>
 #include <string>
 
@@ -62,6 +61,7 @@ int SchemeChannels(ColorScheme scheme) {
     case ColorScheme::schYCbCr:
       return 3;
     case ColorScheme::schRGBA:
+    case ColorScheme::schBGRA:
     case ColorScheme::schCMYK:
       return 4;
     default:
@@ -342,7 +342,7 @@ void TTIFFGraphic::ConfigureColorManager(const RowPlan& plan) {
   cm.SetSourceBitsPerSample(plan.bits);
   cm.SetTargetBitsPerSample(plan.target_bits);
   cm.SetSourceSamplesPerPixel(plan.channels);
-  cm.SetTargetSamplesPerPixel(SchemeChannels(plan.target_scheme) ? SchemeChannels(plan.target_scheme) : 4);
+  cm.SetTargetSamplesPerPixel(SchemeChannels(plan.target_scheme));
 }
 
 void TTIFFGraphic::CreatePalette(TStream& stream, const RowPlan& plan) {

@@ -140,20 +140,18 @@ TEST(TiffDirectory, DirectoriesOutsideTheFileAreRefused) {
   B b;
   b.Short(256, 1);
   const std::vector<std::uint8_t> bytes = b.Build();
-  TMemoryStream stream{std::span(bytes)};
-  TTIFFDirectory dir;
-  EXPECT_FALSE(dir.Read(stream, 0, 0, false)) << "offset 0 ends a chain";
-  EXPECT_FALSE(dir.Read(stream, 0, std::uint32_t(bytes.size()) - 1, false));
-  EXPECT_FALSE(dir.Read(stream, 0, 0xFFFFFFFF, false));
-  // The last entry cut in half.
-  const std::vector<std::uint8_t> cut(bytes.begin(), bytes.end() - 10);
-  TMemoryStream cut_stream{std::span(cut)};
-  EXPECT_FALSE(dir.Read(cut_stream, 0, std::uint32_t(bytes.size()) - 18, false));
-  // Without the next-directory link the directory still reads and ends the chain.
-  const std::vector<std::uint8_t> no_link(bytes.begin(), bytes.end() - 4);
-  TMemoryStream no_link_stream{std::span(no_link)};
-  EXPECT_TRUE(dir.Read(no_link_stream, 0, std::uint32_t(bytes.size()) - 18, false));
-  EXPECT_EQ(dir.NextOffset(), 0u);
+  const std::uint32_t at = std::uint32_t(bytes.size()) - 18;  // one entry and the link
+  const auto read = [&](std::size_t size, std::uint32_t offset) {
+    const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + std::ptrdiff_t(size));
+    TMemoryStream stream{std::span(cut)};
+    TTIFFDirectory dir;
+    return dir.Read(stream, 0, offset, false);
+  };
+  EXPECT_TRUE(read(bytes.size(), at));
+  EXPECT_FALSE(read(bytes.size(), 0)) << "offset 0 ends a chain";
+  EXPECT_FALSE(read(bytes.size(), 0xFFFFFFFF));
+  EXPECT_FALSE(read(bytes.size() - 10, at)) << "the entry cut in half";
+  EXPECT_TRUE(read(bytes.size() - 4, at)) << "a missing next-directory link ends the chain";
 }
 
 }  // namespace

@@ -102,30 +102,6 @@ TEST(TiffReader, PropertiesComeFromTheChosenDirectoryOfABigEndianChain) {
   EXPECT_TRUE(p.RowsPerStrip.empty());
 }
 
-TEST(TiffReader, YCbCrDirectoriesReadTheirSubsamplingAndCoefficients) {
-  B b;
-  b.Image(4, 2, {8, 8, 8}, 1, 6, {std::vector<std::uint8_t>(24, 128)}, 2);
-  b.ShortArray(338, {2});
-  std::vector<std::uint8_t> bytes = b.Build();
-  TTIFFGraphic graphic;
-  TMemoryStream s1{std::span(bytes)};
-  ASSERT_TRUE(graphic.ReadProperties(s1, 0));
-  EXPECT_EQ(graphic.ImageProperties().YCbCrSubSampling, (std::vector<std::uint8_t>{2, 2}));
-  EXPECT_EQ(graphic.YCbCrCoefficients()[0], 0.299f);
-  EXPECT_EQ(graphic.YCbCrPositioning(), 1u);
-  EXPECT_TRUE(graphic.ImageProperties().HasAlpha) << "extra sample 2";
-
-  b.ShortArray(530, {1, 1});
-  b.Entry(529, B::kRational, 3, b.Longs({2126, 10000, 7152, 10000, 722, 10000}));
-  b.Short(531, 2);
-  bytes = b.Build();
-  TMemoryStream s2{std::span(bytes)};
-  ASSERT_TRUE(graphic.ReadProperties(s2, 0));
-  EXPECT_EQ(graphic.ImageProperties().YCbCrSubSampling, (std::vector<std::uint8_t>{1, 1}));
-  EXPECT_FLOAT_EQ(graphic.YCbCrCoefficients()[1], 0.7152f);
-  EXPECT_EQ(graphic.YCbCrPositioning(), 2u);
-}
-
 TEST(TiffReader, RecognizesOnlyClassicHeadersWithADirectoryInside) {
   const auto recognizes = [](std::vector<std::uint8_t> bytes, std::uint64_t start = 0) {
     TMemoryStream stream{std::span(bytes)};
