@@ -1,0 +1,28 @@
+// Which paths enter the list of files the user steps through: a dropped folder is
+// expanded one level, and a file is kept when its extension occurs in the filter text
+// of the readable formats.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qel {
+
+// True when the lower-cased needle occurs anywhere in the lower-cased haystack. An
+// empty needle never occurs.
+bool ContainsNoCase(std::string_view needle, std::string_view haystack);
+
+// True for a folder, and for a path whose attributes cannot be read (a missing path
+// counts as a folder and so contributes nothing).
+bool IsFolder(const std::string& path);
+
+// Offers one path to the list: a folder is expanded with AddFolder; a file is appended
+// when ContainsNoCase finds its extension (dot included) in filter_text.
+void AddPath(std::vector<std::string>& list, const std::string& path, std::string_view filter_text);
+
+// Offers each entry directly inside the folder, in the order the file system yields
+// them, skipping names that begin with "." and subfolders.
+void AddFolder(std::vector<std::string>& list, const std::string& folder, std::string_view filter_text);
+
+}  // namespace qel

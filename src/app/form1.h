@@ -1,0 +1,152 @@
+// The main window: one always-on-top window that shows the current picture and
+// offers every command through its popup menu, keys, mouse gestures and drops.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/document.h"
+#include "app/selection.h"
+#include "platform/platform.h"
+
+class QAction;
+class QMenu;
+class QScrollArea;
+
+namespace qel {
+
+struct CommandItem;
+class TImageRect;
+
+inline constexpr const char* kApplicationTitle = "qel Image Tool";
+// The window's background: red 249, green 244, blue 240.
+inline constexpr TColor kWindowColor = 0xF0F4F9;
+inline constexpr int kStartClientWidth = 300;
+inline constexpr int kStartClientHeight = 225;
+// Side of the double-click corner squares.
+inline constexpr int kCornerSize = 25;
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // A handler gets the name of the item that invoked it (empty when it was called by
+  // name, CallHandlerByName).
+  using Handler = std::function<void(std::string_view sender)>;
+
+  // Creates the window with its menu and, when start_file is given, loads it (the first
+  // command-line argument). Errors of that load are shown like any other.
+  explicit TForm1(Platform platform, std::optional<std::string> start_file = std::nullopt,
+                  QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  TDocument& Document() { return document_; }
+  const TDocument& Document() const { return document_; }
+  TImageRect* Img() const { return img_; }
+  QScrollArea* ScrollArea() const { return scroll_; }
+  QMenu* PopupMenu1() const { return popup_; }
+  const Platform& GetPlatform() const { return platform_; }
+  const TSelection& Selection() const { return selection_; }
+
+  // The menu item of that name (a command, switch, separator or submenu), or nullptr.
+  QAction* Item(std::string_view name) const;
+  bool Checked(std::string_view name) const;
+
+  // Connects the handler called by the menu items (and CallHandlerByName) that name
+  // it; replaces an earlier one of that name.
+  void ConnectHandler(const std::string& handler_name, Handler handler);
+  void ConnectHandler(const std::string& handler_name, std::function<void()> handler);
+  // Calls the handler of that name; a name no handler has does nothing.
+  void CallHandlerByName(std::string_view handler_name);
+
+  // Runs the action and shows any error that escapes it in a message box; the program
+  // goes on with the document as the action left it.
+  void Guarded(const std::function<void()>& action);
+  void ShowMessage(const std::string& text);
+
+  // Option values as the options window pushes them, with the "Overwrite files" check.
+  void SetOptionValues(const TOptionValues& values, bool overwrite_files);
+  bool OverwriteFiles() const { return Checked("OWFiles"); }
+
+  // --- Document routines ---
+  // Makes the file the current picture; the title is refreshed also when it fails, and
+  // the error then passes on with the picture and name unchanged.
+  void LoadImage(const std::string& path);
+  void TakeUndoCopy() { document_.TakeUndoCopy(); }
+  void SwapUndo();
+  // To be called after anything changed the current picture: repaints it and lets the
+  // drawing surface follow its size.
+  void PictureChanged();
+
+  // --- Display ---
+  // The title "%d x %d pix [%d] (%s)" from the drawn size, the list's entry count and
+  // the current file's name; also enables "Reload image" when there is a current file.
+  void FormResize();
+  QString TitleText() const;
+  // The enabling rule, run when the menu opens and before any shortcut acts.
+  void PopupMenu1Popup();
+  // Whether the window shows a horizontal or vertical scroll bar.
+  bool HasScrollBars() const;
+  // The window's client size (without scroll bars).
+  QSize ClientSize() const;
+
+  // --- Commands ---
+  void Loadimage1Click();
+  void Reload1Click();
+  void Clearlist1Click();
+  void Copyimage1Click();
+  void Pasteimage1Click();
+  void Clearimage1Click();
+  void Undolastchange1Click();
+  void Fittowindow1Click();
+  void Allowoversize1Click();
+  void EXIT1Click();
+
+  // --- Keys and gestures ---
+  // Runs the item bound to the shortcut code after the enabling rule; a disabled item
+  // consumes the shortcut and does nothing. False when no item has that shortcut.
+  bool DispatchShortcut(std::uint16_t code);
+  // Up, Down and Delete (whatever the modifiers) and Ctrl+V; key is a virtual-key code.
+  void FormKeyDown(std::uint16_t key, Qt::KeyboardModifiers modifiers);
+  void ImgDblClick();
+  void ImgMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+  void ImgMouseMove(Qt::KeyboardModifiers modifiers, int x, int y);
+  void ImgMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+  // Replaces the picture by the pixels under a rectangle in window client coordinates.
+  void CropToSelection(const TRect& rect);
+  // The paths of a drop: the list is rebuilt from them and its first entry loaded.
+  void DropPaths(const std::vector<std::string>& paths);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void BuildMenu();
+  void BuildHandlerTable();
+  void LayoutChildren();
+  void ItemTriggered(const CommandItem& item);
+  void Paste();
+  void ShowCropSize();
+  void LoadStepped();
+  // The scroll offsets between the control and the window, zero without scroll bars.
+  QPoint ScrollShift() const;
+
+  Platform platform_;
+  TDocument document_;
+  TSelection selection_;
+  QScrollArea* scroll_ = nullptr;
+  TImageRect* img_ = nullptr;
+  QMenu* popup_ = nullptr;
+  std::map<std::string, QAction*, std::less<>> items_;
+  std::map<std::string, Handler, std::less<>> handlers_;
+};
+
+}  // namespace qel

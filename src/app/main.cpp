@@ -1,0 +1,34 @@
+// qel Image Tool: the viewer's entry point.
+#include <optional>
+#include <string>
+
+#include "app/application.h"
+#include "app/form1.h"
+#include "import/format_registry.h"
+#include "platform/path_text.h"
+#include "platform/platform.h"
+#include "platform/qt_services.h"
+
+int main(int argc, char** argv) {
+  qel::RegisterStartupFormats();
+  int status = 0;
+  {
+    qel::TApplication application(argc, argv);
+    QApplication::setApplicationName(qel::kApplicationTitle);
+    QApplication::setApplicationVersion(QEL_VERSION);
+    const std::unique_ptr<qel::MessageBox> last_resort = qel::MakeQtMessageBox();
+    application.SetMessageBox(last_resort.get());
+
+    // Argument 1, when present, is loaded at start; further arguments are ignored.
+    std::optional<std::string> start_file;
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() > 1) start_file = qel::PathFromQString(arguments.at(1));
+
+    qel::TForm1 form(qel::MakeQtPlatform(), start_file);
+    form.show();
+    status = application.exec();
+    application.SetMessageBox(nullptr);
+  }
+  qel::UnregisterShutdownFormats();
+  return status;
+}

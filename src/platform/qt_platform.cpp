@@ -1,0 +1,10 @@
+#include "platform/platform.h"
+#include "platform/qt_services.h"
+
+namespace qel {
+
+Platform MakeQtPlatform() {
+  return Platform{MakeQtFileDialogs(), MakeQtMessageBox(), MakeQtClipboard()};
+}
+
+}  // namespace qel

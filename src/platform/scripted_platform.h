@@ -1,0 +1,55 @@
+// Platform services that follow a script instead of asking the user: for tests that
+// drive the main window without dialogs, message boxes or the desktop's clipboard.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace qel {
+
+// Answers each dialog with the next scripted answer; an empty script cancels.
+class ScriptedFileDialogs final : public FileDialogs {
+ public:
+  std::deque<std::vector<std::string>> open_answers;
+  std::deque<std::string> save_answers;
+  int open_calls = 0;
+  std::string last_open_filter;
+  std::vector<SaveRequest> save_requests;
+
+  std::vector<std::string> OpenPictures(QWidget* parent, const std::string& filter) override;
+  std::string SavePicture(QWidget* parent, const SaveRequest& request) override;
+};
+
+// Records every text instead of showing it.
+class ScriptedMessageBox final : public MessageBox {
+ public:
+  std::vector<std::string> shown;
+  void Show(QWidget* parent, const std::string& text) override;
+};
+
+// A clipboard of its own, not the desktop's.
+class ScriptedClipboard final : public Clipboard {
+ public:
+  std::optional<Picture> content;
+  int set_calls = 0;
+
+  bool HasBitmap() const override { return content.has_value(); }
+  std::optional<Picture> GetBitmap() const override { return content; }
+  void SetBitmap(const Picture& picture) override;
+};
+
+// A platform of scripted services, with handles on them that stay valid while the
+// window that took the platform lives.
+struct ScriptedPlatform {
+  ScriptedFileDialogs* dialogs = nullptr;
+  ScriptedMessageBox* messages = nullptr;
+  ScriptedClipboard* clipboard = nullptr;
+  Platform platform;
+
+  ScriptedPlatform();
+};
+
+}  // namespace qel

@@ -1,0 +1,249 @@
+// Loading, dropped files and folders, the open dialog and stepping through the list.
+#include <QAction>
+#include <QTest>
+#include <algorithm>
+#include <filesystem>
+
+#include "app/file_list.h"
+#include "app/form1.h"
+#include "app/open_filter.h"
+#include "gui/helpers/viewer_fixture.h"
+#include "imaging/picture_container.h"
+#include "platform/filter_text.h"
+
+using namespace qel;
+using namespace qel::test;
+
+namespace {
+
+std::vector<std::string> Names(const std::vector<std::string>& paths) {
+  std::vector<std::string> names;
+  for (const std::string& path : paths) names.push_back(ExtractFileName(path));
+  return names;
+}
+
+// Three pictures of different sizes, named a, b and c, so that the title tells them apart.
+struct ThreeFiles {
+  Folder folder;
+  std::string a = folder.Picture(PictureName("a"), PatternPicture(30, 20));
+  std::string b = folder.Picture(PictureName("b"), PatternPicture(40, 20));
+  std::string c = folder.Picture(PictureName("c"), PatternPicture(50, 20));
+};
+
+}  // namespace
+
+class FileListTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { RegisterFormats(); }
+
+  void ContainsNoCaseIsASubstringTest() {
+    const std::string filter = PictureFilterText();
+    QVERIFY(ContainsNoCase(".JPG", filter));
+    QVERIFY(ContainsNoCase(".jpg", filter));
+    QVERIFY(ContainsNoCase(".jp", filter));
+    QVERIFY(!ContainsNoCase(".txt", filter));
+    QVERIFY(!ContainsNoCase("", filter));
+    QVERIFY(!ContainsNoCase("", ""));
+  }
+
+  void DroppedFolderKeepsPictureFilesDirectlyInsideIt() {
+    // The jpg and png here are test pictures: their readers are the test reader.
+    UnregisterTestReader();
+    RegisterFormats({"jpg", "png"});
+    Folder folder;
+    folder.Picture("a.jpg", PatternPicture(60, 30));
+    folder.TextFile("b.txt");
+    folder.Picture("c.PNG", PatternPicture(10, 10));
+    folder.Picture(".cover.jpg", PatternPicture(10, 10));
+    const std::string sub = folder.SubFolder("more");
+    WritePictureFile(sub + "/d.jpg", PatternPicture(10, 10));
+    folder.TextFile("noextension");
+    Viewer v;
+    v.Drop({folder.Root()});
+    UnregisterTestReader();
+    RegisterFormats();
+
+    // File-system order is whatever the folder yields; both entries, nothing else.
+    std::vector<std::string> names = Names(v.Doc().FileList);
+    std::vector<std::string> expected = {"a.jpg", "c.PNG"};
+    std::vector<std::string> listed;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Root())) {
+      const std::string name = entry.path().filename().string();
+      if (name == "a.jpg" || name == "c.PNG") listed.push_back(name);
+    }
+    QCOMPARE(names, listed);
+    std::sort(names.begin(), names.end());
+    QCOMPARE(names, expected);
+    QCOMPARE(v.Doc().ListIndex, 1);
+    QCOMPARE(v.Doc().CurrentFileName, v.Doc().FileList.front());
+    QVERIFY(v.Doc().UndoPicture().Empty());
+    QCOMPARE(v.Title(), listed.front() == "a.jpg" ? QString("60 x 30 pix [2] (a.jpg)")
+                                                  : QString("10 x 10 pix [2] (c.PNG)"));
+  }
+
+  void DroppedFilesReplaceTheListInDropOrder() {
+    ThreeFiles files;
+    Viewer v(files.c);
+    const std::string missing = files.folder.Path(PictureName("gone"));
+    v.Drop({files.b, files.folder.TextFile("x.txt"), missing, files.a});
+    QCOMPARE(Names(v.Doc().FileList), std::vector<std::string>({"b.qtp", "a.qtp"}));
+    QCOMPARE(v.Title(), QString("40 x 20 pix [2] (b.qtp)"));
+    // No undo copy for a drop.
+    QVERIFY(v.Doc().UndoPicture().Empty());
+  }
+
+  void DroppedPathsAreKeptWhole() {
+    Folder folder;
+    std::string relative = "a-rather-long-folder-name";
+    while (folder.Root().size() + relative.size() < 300) relative += "/a-rather-long-folder-name";
+    const std::string deep = folder.SubFolder(relative);
+    const std::string path = deep + "/" + PictureName("deep");
+    WritePictureFile(path, PatternPicture(7, 5));
+    QVERIFY(path.size() > 255);
+    Viewer v;
+    v.Drop({path});
+    QCOMPARE(v.Doc().FileList, std::vector<std::string>({path}));
+    QCOMPARE(v.Doc().CurrentFileName, path);
+    QCOMPARE(v.Title(), QString("7 x 5 pix [1] (deep.qtp)"));
+  }
+
+  void DroppingOnlyUnreadableFilesEmptiesTheListAndNothingElse() {
+    ThreeFiles files;
+    Viewer v(files.a);
+    v.Doc().FileList = {files.a, files.b};
+    const QString title = v.Title();
+    v.Drop({files.folder.TextFile("x.txt"), files.folder.TextFile("noext")});
+    QVERIFY(v.Doc().FileList.empty());
+    QCOMPARE(v.Doc().CurrentFileName, files.a);
+    QCOMPARE(v.Title(), title);
+    QVERIFY(v.Messages().empty());
+  }
+
+  void ADroppedFileThatFailsToLoadStaysCurrentForReload() {
+    ThreeFiles files;
+    Viewer v(files.a);
+    const std::string broken = files.folder.TextFile("x.jp");
+    v.Drop({broken});
+    QCOMPARE(v.Doc().FileList, std::vector<std::string>({broken}));
+    QCOMPARE(v.Messages(), std::vector<std::string>({"Unknown picture file extension (.jp)"}));
+    // The picture stays; the name is the dropped one, so Reload retries it.
+    QCOMPARE(v.Doc().Current().Width(), 30);
+    QCOMPARE(v.Title(), QString("30 x 20 pix [1] (x.jp)"));
+    v.Key(Qt::Key_L, Qt::ControlModifier);
+    QCOMPARE(v.Messages().size(), std::size_t(2));
+  }
+
+  void StepsWithWrapAroundAndTakesAnUndoCopy() {
+    ThreeFiles files;
+    Viewer v;
+    v.Doc().SetFileList({files.a, files.b, files.c});
+    v.Doc().ListIndex = 2;
+    v.form->LoadImage(files.b);
+    v.Key(Qt::Key_Up);
+    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.qtp)"));
+    v.Key(Qt::Key_Up);
+    QCOMPARE(v.Title(), QString("30 x 20 pix [3] (a.qtp)"));
+    // Undo brings back the picture before the step and its name; undo again redoes.
+    v.Key(Qt::Key_U, Qt::ControlModifier);
+    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.qtp)"));
+    v.Key(Qt::Key_U, Qt::ControlModifier);
+    QCOMPARE(v.Title(), QString("30 x 20 pix [3] (a.qtp)"));
+    v.Key(Qt::Key_Down);
+    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.qtp)"));
+    // Modifiers do not matter for the step keys.
+    v.Key(Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(v.Title(), QString("40 x 20 pix [3] (b.qtp)"));
+    v.Key(Qt::Key_Up, Qt::ControlModifier);
+    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.qtp)"));
+  }
+
+  void DeleteKeepsTheCursorNumber() {
+    ThreeFiles files;
+    Viewer v;
+    v.Doc().SetFileList({files.a, files.b, files.c});
+    v.Doc().ListIndex = 2;
+    v.form->LoadImage(files.b);
+    v.Key(Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(Names(v.Doc().FileList), std::vector<std::string>({"a.qtp", "c.qtp"}));
+    QCOMPARE(v.Title(), QString("40 x 20 pix [2] (b.qtp)"));
+    QCOMPARE(v.Doc().ListIndex, 2);
+    // Cursor 2 is not less than 2: Up wraps to a. Down from 2 also gives a.
+    v.Key(Qt::Key_Up);
+    QCOMPARE(v.Title(), QString("30 x 20 pix [2] (a.qtp)"));
+    v.Doc().ListIndex = 2;
+    v.Key(Qt::Key_Down);
+    QCOMPARE(v.Title(), QString("30 x 20 pix [2] (a.qtp)"));
+    // Past the end after deleting the last entry: Delete does nothing more.
+    v.Doc().ListIndex = 2;
+    v.Key(Qt::Key_Delete);
+    QCOMPARE(v.Doc().ListIndex, 2);
+    v.Key(Qt::Key_Delete);
+    QCOMPARE(Names(v.Doc().FileList), std::vector<std::string>({"a.qtp"}));
+  }
+
+  void ClearListLeavesPictureAndCursorAndStopsStepping() {
+    ThreeFiles files;
+    Viewer v;
+    v.Doc().SetFileList({files.a, files.b});
+    v.form->LoadImage(files.a);
+    v.Key(Qt::Key_X, Qt::AltModifier);
+    QVERIFY(v.Doc().FileList.empty());
+    QCOMPARE(v.Doc().ListIndex, 1);
+    QCOMPARE(v.Title(), QString("30 x 20 pix [0] (a.qtp)"));
+    v.Key(Qt::Key_Up);
+    v.Key(Qt::Key_Down);
+    v.Key(Qt::Key_Delete);
+    QCOMPARE(v.Title(), QString("30 x 20 pix [0] (a.qtp)"));
+    QVERIFY(v.Doc().UndoPicture().Empty());
+  }
+
+  void LoadImageTakesTheDialogsFilesUnfiltered() {
+    ThreeFiles files;
+    Viewer v(files.a);
+    const std::string no_extension = files.folder.Path("plain");
+    WritePictureFile(no_extension, PatternPicture(3, 3));
+    v.services.dialogs->open_answers.push_back({files.c, no_extension, files.b});
+    v.form->Item("Loadimage1")->trigger();
+    QCOMPARE(v.services.dialogs->last_open_filter, OpenPictureFilter());
+    QCOMPARE(Names(v.Doc().FileList), std::vector<std::string>({"c.qtp", "plain", "b.qtp"}));
+    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.qtp)"));
+    QCOMPARE(v.Doc().UndoFileName, files.a);
+    // The file without extension is in the list; loading it fails with the loader's error.
+    v.Key(Qt::Key_Up);
+    QCOMPARE(v.Messages(), std::vector<std::string>({"Unknown picture file extension (.)"}));
+    QCOMPARE(v.Doc().ListIndex, 2);
+    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.qtp)"));
+    // A cancelled dialog changes nothing.
+    v.form->Item("Loadimage1")->trigger();
+    QCOMPARE(v.Doc().FileList.size(), std::size_t(3));
+  }
+
+  void ReloadReadsTheCurrentFileAgain() {
+    ThreeFiles files;
+    Viewer v(files.a);
+    WritePictureFile(files.a, PatternPicture(33, 11));
+    v.Key(Qt::Key_L, Qt::ControlModifier);
+    QCOMPARE(v.Title(), QString("33 x 11 pix [0] (a.qtp)"));
+    QVERIFY(v.Doc().UndoPicture().Empty());
+  }
+
+  void OpenFilterHasFiftySevenEntriesAndAQtForm() {
+    const std::string filter = OpenPictureFilter();
+    const std::vector<FilterEntry> entries = ParseFilterText(filter);
+    QCOMPARE(entries.size(), std::size_t(57));
+    QVERIFY(filter.starts_with("All (*.gif;*.pcx;*.cur;*.gif;*.ani;*.png;"));
+    QVERIFY(filter.ends_with("|Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf"));
+    QCOMPARE(entries[35].description, std::string("Truevision images (*.tga)"));
+    for (std::size_t i = 1; i < entries.size(); ++i)
+      QCOMPARE(entries[i].patterns, std::vector<std::string>({entries[0].patterns[i - 1]}));
+    // Qt's form keeps the descriptions and lists the patterns with blanks.
+    QCOMPARE(QtFilterFromFilterText("All (*.a;*.b)|*.a;*.b|Alpha (*.a)|*.a|Beta|*.b"),
+             std::string("All (*.a;*.b) (*.a *.b);;Alpha (*.a);;Beta (*.b)"));
+    QCOMPARE(QString::fromStdString(QtFilterFromFilterText(filter)).split(";;").size(), 57);
+  }
+};
+
+QTEST_MAIN(FileListTest)
+#include "file_list_test.moc"
