@@ -27,8 +27,8 @@ namespace fs = std::filesystem;
 constexpr const char* kBatchDecodeScript = R"PY(
 import sys
 from PIL import Image
-for spec in sys.argv[1:]:
-    src, dst = spec.split('|')
+for pair in sys.argv[1:]:
+    src, dst = pair.split('|')
     premultiplied = 'RGBa' in src
     try:
         im = Image.open(src)
