@@ -2,6 +2,7 @@
 // carries. The PostScript itself is not interpreted.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "import/tiff_reader.h"
