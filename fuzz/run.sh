@@ -15,7 +15,8 @@
 # Environment: QEL_FUZZ_QUICK_BUDGET (seconds of fresh fuzzing in quick mode for all
 # targets together, default 90), QEL_FUZZ_MAX_LEN (largest input, default the larger of
 # 16 KiB and twice the largest seed), QEL_FUZZ_JOBS (targets at a time, default nproc),
-# QEL_FUZZ_TARGETS (names of the targets to run, separated by blanks; default all).
+# QEL_FUZZ_TARGETS (names of the targets to run, separated by blanks; default all),
+# QEL_FUZZ_NO_BUILD (set: run the targets as they are built, without building).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -37,7 +38,7 @@ elif ! grep -q '^QEL_FUZZ:BOOL=ON' "$build/CMakeCache.txt"; then
   echo "$build is not a fuzzing build (configure it with -DQEL_FUZZ=ON and clang)" >&2
   exit 2
 fi
-cmake --build "$build" --target qel_fuzzers -j "$parallel"
+[[ -n ${QEL_FUZZ_NO_BUILD:-} ]] || cmake --build "$build" --target qel_fuzzers -j "$parallel"
 
 mapfile -t targets < <(grep -v '^$' "$build/fuzz/targets.txt")
 if [[ -n ${QEL_FUZZ_TARGETS:-} ]]; then
