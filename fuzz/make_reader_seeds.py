@@ -211,6 +211,66 @@ def gif():
     im(d, "transparent", "gif", "-transparent", "white", "-colors", "16")
 
 
+def tiff_variants():
+    """(name, bytes) of small TIFF files in the layouts and compressions the reader
+    handles, written by ImageMagick and libtiff's tiffcp."""
+    base = os.path.join(WORK, "base.tif")
+    run(CONVERT, SOURCE, "-compress", "None", base)
+    gray = os.path.join(WORK, "gray.tif")
+    run(CONVERT, SOURCE, "-colorspace", "Gray", "-compress", "None", gray)
+    mono = os.path.join(WORK, "mono.tif")
+    run(CONVERT, SOURCE, "-monochrome", "-type", "Bilevel", "-depth", "1", "-compress", "None", mono)
+    variants = []
+    for name, src, options in (("lzw", base, ["-c", "lzw"]),
+                               ("lzw-predictor", base, ["-c", "lzw:2"]),
+                               ("packbits", base, ["-c", "packbits"]),
+                               ("deflate", base, ["-c", "zip"]),
+                               ("jpeg", base, ["-c", "jpeg"]),
+                               ("jpeg-ycbcr", base, ["-c", "jpeg:r", "-r", "8"]),
+                               ("planar", base, ["-p", "separate", "-r", "4"]),
+                               ("strips", gray, ["-r", "3"]),
+                               ("g3", mono, ["-c", "g3"]),
+                               ("g3-2d", mono, ["-c", "g3:2d"]),
+                               ("g4", mono, ["-c", "g4"]),
+                               ("mh", mono, ["-c", "none", "-c", "g3:1d"]),
+                               ("big-endian", base, ["-B"])):
+        out = os.path.join(WORK, name + ".tif")
+        run("tiffcp", *options, src, out)
+        variants.append((name, open(out, "rb").read()))
+    for name, options in (("palette", ["-colors", "16", "-type", "Palette"]),
+                          ("rgba", ["-alpha", "set", "-channel", "A", "-evaluate", "set", "50%"]),
+                          ("cmyk", ["-colorspace", "CMYK"]),
+                          ("16bit", ["-depth", "16"])):
+        out = os.path.join(WORK, name + ".tif")
+        run(CONVERT, SOURCE, *options, "-compress", "None", out)
+        variants.append((name, open(out, "rb").read()))
+    return variants
+
+
+def tiff():
+    d = target_dir("reader_tiff")
+    copy_peer(d, "*.tif", "*.tiff", "tiff_gray_2_4_bpp/*")
+    for name, data in tiff_variants():
+        put(d, name, data)
+
+
+def eps_file(tiff_bytes, postscript=b"%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 24 16\nshowpage\n"):
+    header_size = 30
+    ps_offset = header_size
+    tiff_offset = ps_offset + len(postscript)
+    head = le32(0xC6D3D0C5) + le32(ps_offset) + le32(len(postscript)) + le32(0) + le32(0)
+    head += le32(tiff_offset) + le32(len(tiff_bytes)) + le16(0xFFFF)
+    return head + postscript + tiff_bytes
+
+
+def eps():
+    d = target_dir("reader_eps")
+    copy_peer(d, "eps/*.eps")
+    for name, data in tiff_variants():
+        if name in ("lzw", "packbits", "g4", "palette", "strips"):
+            put(d, "preview-" + name, eps_file(data))
+
+
 def pcd():
     # Image packs are about 800 KB; the target lengthens short inputs itself (first byte
     # 1), so the seed is the header sectors and the start of the Base image.
@@ -507,7 +567,7 @@ def key_store():
 
 
 def main():
-    for make in (bmp, ico, jpeg, targa, pcx, sgi, psd, ppm, png, jp2, gif, pcd, psp, cut, autodesk, rla,
+    for make in (bmp, ico, jpeg, targa, pcx, sgi, psd, ppm, png, jp2, gif, tiff, eps, pcd, psp, cut, autodesk, rla,
                  metafile, roundtrip, key_store):
         make()
     shutil.rmtree(WORK)

@@ -25,6 +25,9 @@ inline constexpr std::uint64_t kJpegPixelsPerByte = 2048;
 // few bytes stand for any number of pixels: a generous bound that honest files stay
 // far below.
 inline constexpr std::uint64_t kSkippingCodePixelsPerByte = 4096;
+// Two-dimensional fax coding gives a blank row one bit whatever its width; a blank
+// page of some 30 million pixels takes less than a kilobyte.
+inline constexpr std::uint64_t kTwoDimensionalFaxPixelsPerByte = std::uint64_t(1) << 16;
 
 // Refuses, with "Cannot load image. The %s file holds too little data for a picture of
 // %d x %d pixels.", a picture of more than kPixelsAlwaysAllowed pixels that `available`

@@ -8,6 +8,7 @@
 
 #include "imaging/errors.h"
 #include "imaging/stream.h"
+#include "import/coded_size.h"
 #include "import/messages.h"
 #include "import/tiff_rows.h"
 #include "import/tiff_strips.h"
@@ -394,7 +395,13 @@ void TTIFFGraphic::LoadFromStream(TStream& stream) {
   const RowPlan plan = PlanRows(stream);
   ConfigureColorManager(plan);
 
-  CheckPictureSize(std::int64_t(p.Width), std::int64_t(p.Height));
+  // Strips may share their bytes and compressed rows may be very short, but a few bytes
+  // do not make a large picture: two-dimensional fax coding, whose blank rows take a
+  // bit, gets the widest allowance.
+  const bool two_dimensional =
+      p.Compression == CompressionType::cmpCCITTFax3 || p.Compression == CompressionType::cmpCCITTFax4;
+  CheckCodedSize(kFormatName, p.Width, p.Height, stream.Size() - std::min(stream.Size(), base_position_),
+                 two_dimensional ? kTwoDimensionalFaxPixelsPerByte : kSkippingCodePixelsPerByte);
   tiff::StripTable strips = ReadStripTable(stream, plan);
   SetPixelFormat(ColorManager().TargetPixelFormat());
   SetSize(int(p.Width), int(p.Height));
