@@ -17,7 +17,7 @@ CC=clang CXX=clang++ cmake -S "$top" -B "$fuzz_build" -G Ninja -DCMAKE_BUILD_TYP
 cmake --build "$fuzz_build" --target unit_tests qel_fuzzers -j "$(nproc)"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-(cd "$fuzz_build" && ctest --output-on-failure -j "$(nproc)" --timeout 900 -L unit)
+(cd "$fuzz_build" && QEL_SWEEP_SCALE=3 ctest --output-on-failure -j "$(nproc)" --timeout 900 -L unit)
 
 # Every fuzz target over its seed corpus, then briefly on fresh inputs.
 "$top/fuzz/run.sh" --quick "$fuzz_build"

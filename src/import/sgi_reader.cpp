@@ -153,7 +153,13 @@ void TSGIGraphic::LoadFromStream(TStream& stream) {
       if (std::uint64_t(table.start[i]) + table.length[i] > image_bytes)
         GraphicError(msg::kInvalidImage, {kFormatName});
     }
-    // Rows may share their data, so a few bytes could stand for any number of rows.
+    // Rows may share their data, so a few bytes could stand for any number of rows;
+    // but a row is no wider than its longest data makes it (a packet of two bytes
+    // per sample width makes at most 127 samples).
+    if (rows > 0) {
+      const std::uint32_t longest = *std::max_element(table.length.begin(), table.length.end());
+      CheckCodedBytes(kFormatName, width, height, row_bytes, longest, 64);
+    }
     CheckCodedSize(kFormatName, width, height, image_bytes, kSkippingCodePixelsPerByte);
     stream.SetPosition(base_position_);
     image = stream.ReadBytes(std::size_t(image_bytes));
