@@ -126,12 +126,12 @@ void TPSPGraphic::LoadFromStream(TStream& stream) {
                  {"The compression scheme is " + std::to_string(compression_code_), kShortName});
   const std::size_t stride = p.SamplesPerPixel == 3 ? p.Width : RowStride(p.Width, p.BitsPerSample);
   if (stride == 0) GraphicError(msg::kInvalidColorFormat, {kShortName});
-  // The blocks that follow must hold at least one plane of the picture, coded.
+  // The blocks that follow must be able to hold the picture, coded (a byte holds up to
+  // eight pixels of a plane; small pictures pass whatever follows).
   const std::uint64_t expansion = p.Compression == CompressionType::cmpLZ77  ? kDeflateBytesPerByte
                                   : p.Compression == CompressionType::cmpRLE ? 64
                                                                              : 1;
-  CheckCodedBytes(kShortName, p.Width, p.Height, std::uint64_t(stride) * p.Height, stream.Remaining(),
-                  expansion);
+  CheckCodedSize(kShortName, p.Width, p.Height, stream.Remaining(), 8 * expansion);
 
   TColorManager& cm = ColorManager();
   cm.SourceOptions() = 0;

@@ -126,6 +126,15 @@ TEST(SizeLimits, TinyFilesClaimingHugePicturesAreRefused) {
   tiff.Image(30000, 30000, {8}, 5, 1, {{0x80, 0x01}}, 0);
   EXPECT_EQ(LoadMessage("tif", tiff.Build()), TooLittle("TIF/TIFF"));
 
+  // Paint Shop Pro: the attributes block alone.
+  Bytes psp(32 + 4 + 10 + 46, 0);
+  const std::string signature = "Paint Shop Pro Image File\n\x1a";
+  std::copy(signature.begin(), signature.end(), psp.begin());
+  PutLE16(psp, 32, 5), psp[36] = '~', psp[37] = 'B', psp[38] = 'K', PutLE32(psp, 42, 46);
+  PutLE32(psp, 46, 46), PutLE32(psp, 50, 30000), PutLE32(psp, 54, 30000), PutLE32(psp, 62, 0x40520000);
+  psp[66] = 1, PutLE16(psp, 69, 24), PutLE16(psp, 71, 3), PutLE16(psp, 86, 1), PutLE32(psp, 88, 1);
+  EXPECT_EQ(LoadMessage("psp", psp), TooLittle("PSP"));
+
   // A placeable metafile whose frame is 30000 pixels square.
   Bytes wmf(22 + 18 + 6, 0);
   PutLE32(wmf, 0, 0x9AC6CDD7), PutLE16(wmf, 10, 30000), PutLE16(wmf, 12, 30000), PutLE16(wmf, 14, 96);
