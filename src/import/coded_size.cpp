@@ -37,7 +37,9 @@ void CheckCodedSize(std::string_view format, std::int64_t width, std::int64_t he
 void CheckCodedBytes(std::string_view format, std::int64_t width, std::int64_t height, std::uint64_t unpacked,
                      std::uint64_t available, std::uint64_t bytes_per_byte) {
   CheckPictureSize(width, height);
-  if (unpacked > SaturatedProduct(available, bytes_per_byte)) TooLittleData(format, width, height);
+  const std::uint64_t pixels = std::uint64_t(width) * std::uint64_t(height);
+  if (pixels > kPixelsAlwaysAllowed && unpacked > SaturatedProduct(available, bytes_per_byte))
+    TooLittleData(format, width, height);
 }
 
 }  // namespace qel

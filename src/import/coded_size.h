@@ -21,13 +21,15 @@ inline constexpr std::uint64_t kPixelsAlwaysAllowed = std::uint64_t(1) << 22;
 inline constexpr std::uint64_t kDeflateBytesPerByte = 1032;
 inline constexpr std::uint64_t kLzwPixelsPerByte = 4096;
 inline constexpr std::uint64_t kJpegPixelsPerByte = 2048;
-// Codings whose escapes (end of line, end of picture, skips, rows sharing data) let a
-// few bytes stand for any number of pixels: a generous bound that honest files stay
-// far below.
-inline constexpr std::uint64_t kSkippingCodePixelsPerByte = 4096;
-// Two-dimensional fax coding gives a blank row one bit whatever its width; a blank
-// page of some 30 million pixels takes less than a kilobyte.
-inline constexpr std::uint64_t kTwoDimensionalFaxPixelsPerByte = std::uint64_t(1) << 16;
+// Codings whose escapes (end of line, end of picture, skips, rows or strips sharing
+// data) let a few bytes stand for any number of pixels: a generous bound that honest
+// files stay far below, in pixels and in bytes of unpacked rows (LZW makes at most
+// some 2700 bytes of one).
+inline constexpr std::uint64_t kSkippingCodePixelsPerByte = 1024;
+inline constexpr std::uint64_t kSkippingCodeBytesPerByte = 4096;
+// Fax coding gives a blank row one bit whatever its width; a blank page of some 30
+// million pixels takes less than a kilobyte.
+inline constexpr std::uint64_t kFaxBytesPerByte = 8192;
 
 // Refuses, with "Cannot load image. The %s file holds too little data for a picture of
 // %d x %d pixels.", a picture of more than kPixelsAlwaysAllowed pixels that `available`
@@ -36,8 +38,7 @@ void CheckCodedSize(std::string_view format, std::int64_t width, std::int64_t he
                     std::uint64_t pixels_per_byte);
 
 // The same for data whose expansion is known in bytes: `unpacked` bytes of pixel data
-// that `available` coded bytes must make at `bytes_per_byte`, with no allowance for
-// small pictures (the bound is exact).
+// that `available` coded bytes must make at `bytes_per_byte`.
 void CheckCodedBytes(std::string_view format, std::int64_t width, std::int64_t height, std::uint64_t unpacked,
                      std::uint64_t available, std::uint64_t bytes_per_byte);
 

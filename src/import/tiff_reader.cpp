@@ -396,12 +396,19 @@ void TTIFFGraphic::LoadFromStream(TStream& stream) {
   ConfigureColorManager(plan);
 
   // Strips may share their bytes and compressed rows may be very short, but a few bytes
-  // do not make a large picture: two-dimensional fax coding, whose blank rows take a
-  // bit, gets the widest allowance.
-  const bool two_dimensional =
-      p.Compression == CompressionType::cmpCCITTFax3 || p.Compression == CompressionType::cmpCCITTFax4;
-  CheckCodedSize(kFormatName, p.Width, p.Height, stream.Size() - std::min(stream.Size(), base_position_),
-                 two_dimensional ? kTwoDimensionalFaxPixelsPerByte : kSkippingCodePixelsPerByte);
+  // do not make a large picture. Fax coding gives a blank row a bit whatever its width.
+  const bool fax = p.Compression == CompressionType::cmpCCITTHuffman ||
+                   p.Compression == CompressionType::cmpCCITTHuffmanW ||
+                   p.Compression == CompressionType::cmpCCITTFax3 ||
+                   p.Compression == CompressionType::cmpCCITTFax4;
+  const bool jpeg = p.Compression == CompressionType::cmpJPEG || p.Compression == CompressionType::cmpOldJPEG;
+  const std::uint64_t unpacked =
+      StripBytes(plan, p.Height) * (plan.planar ? std::uint64_t(plan.channels) : 1);
+  CheckCodedBytes(kFormatName, p.Width, p.Height, unpacked,
+                  stream.Size() - std::min(stream.Size(), base_position_),
+                  fax    ? kFaxBytesPerByte
+                  : jpeg ? 3 * kJpegPixelsPerByte
+                         : kSkippingCodeBytesPerByte);
   tiff::StripTable strips = ReadStripTable(stream, plan);
   SetPixelFormat(ColorManager().TargetPixelFormat());
   SetSize(int(p.Width), int(p.Height));
