@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "platform/clipboard.h"
+#include "platform/color_dialog.h"
 #include "platform/file_dialogs.h"
 #include "platform/message_box.h"
+#include "platform/screen_grabber.h"
 
 namespace qel {
 
@@ -14,6 +16,8 @@ struct Platform {
   std::unique_ptr<FileDialogs> dialogs;
   std::unique_ptr<MessageBox> messages;
   std::unique_ptr<Clipboard> clipboard;
+  std::unique_ptr<ColorDialog> colors;
+  std::unique_ptr<ScreenGrabber> screen;
 };
 
 // The desktop's own services (Qt on Linux). Needs a QApplication.

@@ -4,7 +4,13 @@
 namespace qel {
 
 Platform MakeQtPlatform() {
-  return Platform{MakeQtFileDialogs(), MakeQtMessageBox(), MakeQtClipboard()};
+  Platform platform;
+  platform.dialogs = MakeQtFileDialogs();
+  platform.messages = MakeQtMessageBox();
+  platform.clipboard = MakeQtClipboard();
+  platform.colors = MakeQtColorDialog();
+  platform.screen = MakeQtScreenGrabber();
+  return platform;
 }
 
 }  // namespace qel

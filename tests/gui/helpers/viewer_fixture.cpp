@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QUrl>
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <stdexcept>
 
@@ -16,48 +18,11 @@
 #include "imaging/stream.h"
 #include "import/format_registry.h"
 #include "output/bmp_writer.h"
+#include "output/save_picture_file.h"
 
 namespace qel::test {
 
 namespace {
-
-// Reads the uncompressed 24-bit BMP files the BMP writer makes (bottom-up rows).
-class TTestPictureGraphic final : public TGraphic {
- public:
-  static const GraphicClass& StaticClass() {
-    static const GraphicClass cls("TTestPictureGraphic", &TGraphic::StaticClass(),
-                                  &MakeGraphic<TTestPictureGraphic>);
-    return cls;
-  }
-  const GraphicClass& Class() const override { return StaticClass(); }
-
-  void LoadFromStream(TStream& stream) override {
-    std::uint8_t header[54];
-    stream.ReadBuffer(header, sizeof header);
-    auto u16 = [&](int at) { return std::uint32_t(header[at] | header[at + 1] << 8); };
-    auto u32 = [&](int at) { return u16(at) | u16(at + 2) << 16; };
-    if (header[0] != 'B' || header[1] != 'M' || u16(28) != 24 || u32(30) != 0)
-      throw EInvalidGraphic("Not a test picture");
-    const auto width = std::int32_t(u32(18)), height = std::int32_t(u32(22));
-    if (width < 0 || height < 0) throw EInvalidGraphic("Not a test picture");
-    picture_.SetSize(width, height);
-    stream.SetPosition(u32(10));
-    for (int y = height - 1; y >= 0; --y) stream.ReadBuffer(picture_.Row(y), picture_.RowSize());
-  }
-  int Width() const override { return picture_.Width(); }
-  int Height() const override { return picture_.Height(); }
-  void Draw(Picture& target, int x, int y) const override {
-    for (int row = 0; row < Height(); ++row) {
-      for (int column = 0; column < Width(); ++column) {
-        if (x + column < target.Width() && y + row < target.Height())
-          target.SetPixel(x + column, y + row, picture_.Pixel(column, row));
-      }
-    }
-  }
-
- private:
-  Picture picture_;
-};
 
 void SendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button,
                Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
@@ -75,16 +40,8 @@ std::string PictureName(std::string_view stem) {
   return name;
 }
 
-void RegisterFormats(const std::vector<std::string>& extra_extensions) {
+void RegisterFormats() {
   RegisterStartupFormats();
-  PictureFormats().Register(std::string(kPictureExt).substr(1), "Test pictures",
-                            TTestPictureGraphic::StaticClass());
-  for (const std::string& ext : extra_extensions)
-    PictureFormats().Register(ext, "Test pictures", TTestPictureGraphic::StaticClass());
-}
-
-void UnregisterTestReader() {
-  PictureFormats().Unregister(TTestPictureGraphic::StaticClass());
 }
 
 Picture PatternPicture(int width, int height) {
@@ -101,6 +58,12 @@ Picture PlainPicture(int width, int height, TColor color) {
 }
 
 void WritePictureFile(const std::string& path, const Picture& picture) {
+  std::string ext = ExtractFileExt(path);
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  if (ext == ".jpg" || ext == ".png") {
+    SavePictureFile(path, picture, true);
+    return;
+  }
   TFileStream stream(path, TFileStream::Mode::kCreate);
   WriteBmp(picture, stream);
   stream.Commit();
