@@ -49,6 +49,8 @@ TForm1::TForm1(Platform platform, std::optional<std::string> start_file, QWidget
 
   BuildMenu();
   BuildHandlerTable();
+  ConnectSaveHandlers();
+  SetUpShellIntegration();
   ConnectPictureCommands();
   ConnectCaptureCommands();
 

@@ -8,6 +8,10 @@ Platform MakeQtPlatform() {
   platform.dialogs = MakeQtFileDialogs();
   platform.messages = MakeQtMessageBox();
   platform.clipboard = MakeQtClipboard();
+  platform.mail = MakeXdgMail();
+  platform.shell = MakeXdgShell();
+  platform.registry = MakeUserRegistry();
+  platform.desktop_entries = MakeUserDesktopEntries();
   platform.colors = MakeQtColorDialog();
   platform.screen = MakeQtScreenGrabber();
   return platform;

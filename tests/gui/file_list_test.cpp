@@ -9,6 +9,7 @@
 #include "app/open_filter.h"
 #include "gui/helpers/viewer_fixture.h"
 #include "imaging/picture_container.h"
+#include "output/save_picture_file.h"
 #include "platform/filter_text.h"
 
 using namespace qel;
@@ -49,10 +50,11 @@ class FileListTest : public QObject {
   }
 
   void DroppedFolderKeepsPictureFilesDirectlyInsideIt() {
+    // Real JPEG and PNG files, read by their own readers.
     Folder folder;
-    folder.Picture("a.jpg", PatternPicture(60, 30));
+    SavePictureFile(folder.Path("a.jpg"), PatternPicture(60, 30), true);
     folder.TextFile("b.txt");
-    folder.Picture("c.PNG", PatternPicture(10, 10));
+    SavePictureFile(folder.Path("c.PNG"), PatternPicture(10, 10), true);
     folder.Picture(".cover.jpg", PatternPicture(10, 10));
     const std::string sub = folder.SubFolder("more");
     WritePictureFile(sub + "/d.jpg", PatternPicture(10, 10));

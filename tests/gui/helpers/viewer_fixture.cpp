@@ -7,8 +7,6 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QUrl>
-#include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <stdexcept>
 
@@ -18,7 +16,6 @@
 #include "imaging/stream.h"
 #include "import/format_registry.h"
 #include "output/bmp_writer.h"
-#include "output/save_picture_file.h"
 
 namespace qel::test {
 
@@ -40,8 +37,11 @@ std::string PictureName(std::string_view stem) {
   return name;
 }
 
-void RegisterFormats() {
+void RegisterFormats(const std::vector<std::string>& bmp_extensions) {
   RegisterStartupFormats();
+  const GraphicClass* bmp = PictureFormats().FindExtension("bmp");
+  if (!bmp) throw std::runtime_error("No reader for BMP files");
+  for (const std::string& ext : bmp_extensions) PictureFormats().Register(ext, "Test pictures", *bmp);
 }
 
 Picture PatternPicture(int width, int height) {
@@ -58,12 +58,6 @@ Picture PlainPicture(int width, int height, TColor color) {
 }
 
 void WritePictureFile(const std::string& path, const Picture& picture) {
-  std::string ext = ExtractFileExt(path);
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-  if (ext == ".jpg" || ext == ".png") {
-    SavePictureFile(path, picture, true);
-    return;
-  }
   TFileStream stream(path, TFileStream::Mode::kCreate);
   WriteBmp(picture, stream);
   stream.Commit();

@@ -22,16 +22,16 @@ inline constexpr const char* kPictureExt = ".bmp";
 // stem + kPictureExt
 std::string PictureName(std::string_view stem);
 
-// Registers the start-up formats.
-void RegisterFormats();
+// Registers the start-up formats, then the BMP reader for the extra extensions (each
+// later registration wins over earlier ones), so that BMP data under those names loads.
+void RegisterFormats(const std::vector<std::string>& bmp_extensions = {});
 
 // A picture whose every pixel differs from its neighbours: red = x, green = y,
 // blue = (x + y) (all modulo 256).
 Picture PatternPicture(int width, int height);
 // A picture of one colour.
 Picture PlainPicture(int width, int height, TColor color);
-// Writes the picture as a JPEG or PNG file when the name's extension says so, and as a
-// BMP file for any other name.
+// Writes the picture as a BMP file, whatever the name.
 void WritePictureFile(const std::string& path, const Picture& picture);
 // True when the pictures have the same size and pixels.
 bool SamePixels(const Picture& a, const Picture& b);
