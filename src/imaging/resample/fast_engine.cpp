@@ -174,6 +174,37 @@ void ThroughIntermediate(const Picture& source, const LineWeights& columns, cons
 
 }  // namespace
 
+void ResampleWithListsFast(const WeightTable& column_table, const WeightTable& row_table, const Picture& source,
+                           Picture& target, const SimdPasses& passes, const EngineOptions& options) {
+  const int width = target.Width(), height = target.Height();
+  std::optional<DenseWeights> columns =
+      MakeDenseWeights(column_table, source.Width(), passes.tap_block, passes.list_block);
+  std::optional<DenseWeights> rows = MakeDenseWeights(row_table, source.Height(), 1, 1);
+  if (!columns || !rows) {
+    // Lists beyond what the vector kernels take (no kernel here makes them): the
+    // scalar passes.
+    LineCache cache{std::size_t(std::max(source.Width(), source.Height()))};
+    Picture intermediate;
+    intermediate.SetSizeUninitialized(width, source.Height());
+    ResampleRows(source, column_table, cache, intermediate);
+    ResampleColumns(intermediate, row_table, cache, target);
+  } else {
+    const LineWeights line_weights = MakeLineWeights(std::move(*columns));
+    std::vector<char> zero_total(std::size_t(rows->count), 0);
+    for (const int list : rows->zero_total) zero_total[std::size_t(list)] = 1;
+    const int threads = ThreadsFor(options, std::int64_t(width) * height);
+    const int span = rows->taps;  // the longest vertical window
+    if (std::int64_t(span) * threads < source.Height()) {
+      StreamRows(source, line_weights, *rows, zero_total, passes, threads, span, target);
+    } else {
+      ThroughIntermediate(source, line_weights, *rows, zero_total, passes, threads, target);
+    }
+  }
+  // The passes write the pixels; the row padding is white, as in a new picture.
+  const std::size_t pixel_bytes = 3 * std::size_t(width);
+  for (int y = 0; y < height; ++y) std::memset(target.Row(y) + pixel_bytes, 0xFF, target.RowSize() - pixel_bytes);
+}
+
 void ResampleIntoFast(int width, int height, int filter, float radius, const Picture& source, Picture& target,
                       const EngineOptions& options) {
   const SimdPasses* passes = SimdPassesFor(UsableSimdLevel(options.simd));
@@ -183,42 +214,14 @@ void ResampleIntoFast(int width, int height, int filter, float radius, const Pic
   if (source_width == 0 || source_height == 0 || width == 0 || height == 0) {
     return ResampleIntoReference(width, height, filter, radius, source, target);  // a white target
   }
-
-  const WeightTable column_table =
+  const WeightTable columns =
       BuildWeightTableFast(width, source_width, AxisScale(width, source_width), *setup.kernel, setup.radius);
-  const WeightTable row_table = BuildWeightTableFast(height, source_height, AxisScale(height, source_height),
-                                                     *setup.kernel, setup.radius);
-  std::optional<DenseWeights> columns =
-      MakeDenseWeights(column_table, source_width, passes->tap_block, passes->list_block);
-  std::optional<DenseWeights> rows = MakeDenseWeights(row_table, source_height, 1, 1);
-
+  const WeightTable rows =
+      BuildWeightTableFast(height, source_height, AxisScale(height, source_height), *setup.kernel, setup.radius);
   // As in the scalar engine, the result is built aside and handed over at the end.
   Picture result;
   result.SetSizeUninitialized(width, height);
-  if (!columns || !rows) {
-    // Lists beyond what the vector kernels take (no kernel here makes them): the
-    // scalar passes.
-    LineCache cache{std::size_t(std::max(source_width, source_height))};
-    Picture intermediate;
-    intermediate.SetSizeUninitialized(width, source_height);
-    ResampleRows(source, column_table, cache, intermediate);
-    ResampleColumns(intermediate, row_table, cache, result);
-  } else {
-    const LineWeights line_weights = MakeLineWeights(std::move(*columns));
-    std::vector<char> zero_total(std::size_t(rows->count), 0);
-    for (const int list : rows->zero_total) zero_total[std::size_t(list)] = 1;
-    const int threads = ThreadsFor(options, std::int64_t(width) * height);
-    const int span = rows->taps;  // the longest vertical window
-    if (std::int64_t(span) * threads < source_height) {
-      StreamRows(source, line_weights, *rows, zero_total, *passes, threads, span, result);
-    } else {
-      ThroughIntermediate(source, line_weights, *rows, zero_total, *passes, threads, result);
-    }
-  }
-  // The passes write the pixels; the row padding is white, as in a new picture.
-  const std::size_t pixel_bytes = 3 * std::size_t(width);
-  for (int y = 0; y < height; ++y)
-    std::memset(result.Row(y) + pixel_bytes, 0xFF, result.RowSize() - pixel_bytes);
+  ResampleWithListsFast(columns, rows, source, result, *passes, options);
   result.SetPalette(target.GetPalette());
   target.Assign(std::move(result));
 }
