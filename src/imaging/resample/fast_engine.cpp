@@ -174,8 +174,9 @@ void ThroughIntermediate(const Picture& source, const LineWeights& columns, cons
 
 }  // namespace
 
-void ResampleWithListsFast(const WeightTable& column_table, const WeightTable& row_table, const Picture& source,
-                           Picture& target, const SimdPasses& passes, const EngineOptions& options) {
+void ResampleWithListsFast(const WeightTable& column_table, const WeightTable& row_table,
+                           const Picture& source, Picture& target, const SimdPasses& passes,
+                           const EngineOptions& options) {
   const int width = target.Width(), height = target.Height();
   std::optional<DenseWeights> columns =
       MakeDenseWeights(column_table, source.Width(), passes.tap_block, passes.list_block);
@@ -202,7 +203,8 @@ void ResampleWithListsFast(const WeightTable& column_table, const WeightTable& r
   }
   // The passes write the pixels; the row padding is white, as in a new picture.
   const std::size_t pixel_bytes = 3 * std::size_t(width);
-  for (int y = 0; y < height; ++y) std::memset(target.Row(y) + pixel_bytes, 0xFF, target.RowSize() - pixel_bytes);
+  for (int y = 0; y < height; ++y)
+    std::memset(target.Row(y) + pixel_bytes, 0xFF, target.RowSize() - pixel_bytes);
 }
 
 void ResampleIntoFast(int width, int height, int filter, float radius, const Picture& source, Picture& target,
@@ -214,10 +216,17 @@ void ResampleIntoFast(int width, int height, int filter, float radius, const Pic
   if (source_width == 0 || source_height == 0 || width == 0 || height == 0) {
     return ResampleIntoReference(width, height, filter, radius, source, target);  // a white target
   }
-  const WeightTable columns =
-      BuildWeightTableFast(width, source_width, AxisScale(width, source_width), *setup.kernel, setup.radius);
-  const WeightTable rows =
-      BuildWeightTableFast(height, source_height, AxisScale(height, source_height), *setup.kernel, setup.radius);
+  // The two axes' lists do not depend on each other: with threads to spare, both at once.
+  WeightTable columns, rows;
+  ParallelFor(ThreadsFor(options, std::int64_t(width) * height), 2, [&](int, int axis) {
+    if (axis == 0) {
+      columns = BuildWeightTableFast(width, source_width, AxisScale(width, source_width), *setup.kernel,
+                                     setup.radius);
+    } else {
+      rows = BuildWeightTableFast(height, source_height, AxisScale(height, source_height), *setup.kernel,
+                                  setup.radius);
+    }
+  });
   // As in the scalar engine, the result is built aside and handed over at the end.
   Picture result;
   result.SetSizeUninitialized(width, height);
