@@ -6,3 +6,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/build.sh" -DQEL_BUILD_TESTS=ON -DQEL_WERROR=ON
 cd "$top/build"
 ctest --output-on-failure -j "$(nproc)" --timeout 900
+
+# Every fuzz target over its seed corpus, then briefly on fresh inputs (clang, sanitizers,
+# in build-fuzz/).
+"$top/fuzz/run.sh" --quick

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Runs every libFuzzer target of the project.
+#
+#   fuzz/run.sh SECONDS [BUILD_DIR]   fuzz each target for SECONDS
+#   fuzz/run.sh --quick [BUILD_DIR]   replay each target's seed corpus, then fuzz it
+#                                     briefly (the test command's step)
+#
+# BUILD_DIR (default build-fuzz at the top of the repository) is configured with clang
+# and the sanitizers when it is not yet, and the targets are (re)built. Targets run as
+# many at a time as there are cores. The committed seed corpora (fuzz/corpus/<target>)
+# are only read: new inputs go to BUILD_DIR/fuzz-work/<target>, crashing inputs to
+# BUILD_DIR/fuzz-artifacts/<target>/ and the output to BUILD_DIR/fuzz-logs/<target>.log.
+#
+# Environment: QEL_FUZZ_QUICK_BUDGET (seconds of fresh fuzzing in quick mode for all
+# targets together, default 90), QEL_FUZZ_MAX_LEN (largest input, default the larger of
+# 16 KiB and twice the largest seed), QEL_FUZZ_JOBS (targets at a time, default nproc).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+
+usage() {
+  echo "usage: $0 SECONDS|--quick [BUILD_DIR]" >&2
+  exit 2
+}
+[[ $# -ge 1 && $# -le 2 ]] || usage
+mode=$1
+if [[ $mode != --quick && ! $mode =~ ^[0-9]+$ ]]; then usage; fi
+build=${2:-$top/build-fuzz}
+parallel=${QEL_FUZZ_JOBS:-$(nproc)}
+
+# Configure and build.
+if [[ ! -f $build/build.ninja ]]; then
+  CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DQEL_FUZZ=ON -DQEL_BUILD_TESTS=OFF -DQEL_BUILD_GUI=OFF >/dev/null
+elif ! grep -q '^QEL_FUZZ:BOOL=ON' "$build/CMakeCache.txt"; then
+  echo "$build is not a fuzzing build (configure it with -DQEL_FUZZ=ON and clang)" >&2
+  exit 2
+fi
+cmake --build "$build" --target qel_fuzzers -j "$parallel"
+
+mapfile -t targets < <(grep -v '^$' "$build/fuzz/targets.txt")
+[[ ${#targets[@]} -gt 0 ]] || { echo "no fuzz targets" >&2; exit 2; }
+
+if [[ $mode == --quick ]]; then
+  budget=${QEL_FUZZ_QUICK_BUDGET:-90}
+  seconds=$(( budget * parallel / ${#targets[@]} ))
+  (( seconds >= 2 )) || seconds=2
+else
+  seconds=$mode
+fi
+
+logs=$build/fuzz-logs
+rm -rf "$logs"
+mkdir -p "$logs"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+run_target() {
+  local name=$1
+  local binary=$build/fuzz/$name
+  local seeds=$top/fuzz/corpus/$name
+  local work=$build/fuzz-work/$name
+  local artifacts=$build/fuzz-artifacts/$name/
+  local log=$logs/$name.log
+  mkdir -p "$work" "$artifacts"
+
+  local largest=0 seed_files=()
+  if [[ -d $seeds ]]; then
+    mapfile -t seed_files < <(find "$seeds" -type f | sort)
+    for f in "${seed_files[@]}"; do
+      local n
+      n=$(stat -c %s "$f")
+      (( n > largest )) && largest=$n
+    done
+  fi
+  local max_len=${QEL_FUZZ_MAX_LEN:-$(( 2 * largest > 16384 ? 2 * largest : 16384 ))}
+  local options=(-max_len="$max_len" -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$artifacts")
+
+  # Every seed once, then fresh inputs (the seeds are read, new ones go to work/).
+  if [[ ${#seed_files[@]} -gt 0 ]] && ! "$binary" "${options[@]}" "${seed_files[@]}" >"$log" 2>&1; then
+    touch "$logs/$name.failed"
+    return
+  fi
+  local corpora=("$work")
+  [[ -d $seeds ]] && corpora+=("$seeds")
+  if ! "$binary" "${options[@]}" -max_total_time="$seconds" -print_final_stats=1 "${corpora[@]}" >>"$log" 2>&1; then
+    touch "$logs/$name.failed"
+  fi
+}
+
+echo "Fuzzing ${#targets[@]} targets for ${seconds}s each, $parallel at a time"
+for name in "${targets[@]}"; do
+  while (( $(jobs -rp | wc -l) >= parallel )); do wait -n || true; done
+  run_target "$name" &
+done
+wait
+
+failed=0
+for name in "${targets[@]}"; do
+  if [[ -f $logs/$name.failed ]]; then
+    failed=1
+    echo "FAILED: $name (log: $logs/$name.log, inputs: $build/fuzz-artifacts/$name/)"
+    tail -n 40 "$logs/$name.log"
+  else
+    runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$logs/$name.log" | tail -n 1 | awk '{print $2}')
+    echo "ok: $name (${runs:-?} runs)"
+  fi
+done
+exit $failed
