@@ -32,19 +32,31 @@ QEL_AVX2 inline __m256i DivideLimited(__m256i sums, __m256i limit, __m256 recipr
 
 // ---- Horizontal pass ------------------------------------------------------------------
 
-// The dot product of taps 16-bit weights with as many plane values, as eight partial
-// sums. G is taps / 16 when known at compile time, 0 otherwise.
+// The taps of a list come in groups of 16, the width of a vector of 16-bit values, and
+// possibly a last group of 8. G is the number of groups of 16 when known at compile
+// time, -1 otherwise; Half says whether the group of 8 follows. Two values' groups of 8
+// share one multiply-add, one in each 128-bit half.
+
+// The dot product of the groups of 16 of one value, as eight partial sums.
 template <int G>
-QEL_AVX2 inline __m256i Dot(const std::int16_t* data, const std::int16_t* weights, int taps) {
+QEL_AVX2 inline __m256i Dot(const std::int16_t* data, const std::int16_t* weights, int groups) {
   __m256i acc = _mm256_madd_epi16(Load(data), Load(weights));
-  if constexpr (G > 0) {
-    for (int g = 1; g < G; ++g)
-      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(Load(data + 16 * g), Load(weights + 16 * g)));
-  } else {
-    for (int k = 16; k < taps; k += 16)
-      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(Load(data + k), Load(weights + k)));
+  const int count = G >= 0 ? G : groups;
+  for (int g = 1; g < count; ++g) {
+    acc = _mm256_add_epi32(acc, _mm256_madd_epi16(Load(data + 16 * g), Load(weights + 16 * g)));
   }
   return acc;
+}
+
+// Eight 16-bit values from each of two places, the first in the low half.
+QEL_AVX2 inline __m256i LoadHalves(const std::int16_t* low, const std::int16_t* high) {
+  return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(high), reinterpret_cast<const __m128i*>(low));
+}
+
+// The groups of 8 of two values, the first in the low half, the second in the high.
+QEL_AVX2 inline __m256i HalfDots(const std::int16_t* data_low, const std::int16_t* weights_low,
+                                 const std::int16_t* data_high, const std::int16_t* weights_high) {
+  return _mm256_madd_epi16(LoadHalves(data_low, data_high), LoadHalves(weights_low, weights_high));
 }
 
 // The totals of eight vectors of partial sums, in order.
@@ -59,26 +71,51 @@ QEL_AVX2 inline __m256i Total8(const __m256i* acc) {
                           _mm256_permute2x128_si256(abcd, efgh, 0x31));
 }
 
+// The totals of four vectors of two values each (values 2m and 2m + 1 in vector m), in
+// order. The additions leave values 0, 2, 4, 6 in the low half and 1, 3, 5, 7 in the
+// high one; the permutation interleaves them.
+QEL_AVX2 inline __m256i TotalPairs(const __m256i* pairs) {
+  const __m256i even_odd =
+      _mm256_hadd_epi32(_mm256_hadd_epi32(pairs[0], pairs[1]), _mm256_hadd_epi32(pairs[2], pairs[3]));
+  return _mm256_permutevar8x32_epi32(even_odd, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+}
+
 // Eight destination pixels from list x0 on: 24 values, blue, green, red pixel by pixel.
-template <int G>
+template <int G, bool Half>
 QEL_AVX2 inline void EightPixels(const LineWeights& lw, int x0, const std::int16_t* const planes[3],
                                  std::uint8_t* out24) {
   const DenseWeights& w = lw.dense;
-  const int taps = w.taps;
+  // Known at compile time unless G is -1, which lets the weights' addresses be constant
+  // offsets.
+  const int taps = G >= 0 ? 16 * G + (Half ? 8 : 0) : w.taps, groups = taps / 16;
   const std::int32_t* first = w.first.data() + x0;
   const std::int16_t* weights = w.Weights(x0);
+  const std::int16_t* const plane[3] = {planes[0], planes[1], planes[2]};
+  auto data_of = [&](int value) { return plane[value % 3] + first[value / 3]; };
+  auto weights_of = [&](int value) { return weights + (value / 3) * taps; };
   __m256i q[3];
 #pragma GCC unroll 3
   for (int v = 0; v < 3; ++v) {
-    __m256i acc[8];
+    __m256i totals;
+    if constexpr (G != 0) {
+      __m256i acc[8];
 #pragma GCC unroll 8
-    for (int j = 0; j < 8; ++j) {
-      const int value = 8 * v + j, pixel = value / 3, channel = value % 3;
-      acc[j] = Dot<G>(planes[channel] + first[pixel], weights + pixel * taps, taps);
+      for (int j = 0; j < 8; ++j) acc[j] = Dot<G>(data_of(8 * v + j), weights_of(8 * v + j), groups);
+      totals = Total8(acc);
+    }
+    if constexpr (Half) {
+      const int at = 16 * groups;
+      __m256i pairs[4];
+#pragma GCC unroll 4
+      for (int m = 0; m < 4; ++m) {
+        const int low = 8 * v + 2 * m, high = low + 1;
+        pairs[m] =
+            HalfDots(data_of(low) + at, weights_of(low) + at, data_of(high) + at, weights_of(high) + at);
+      }
+      totals = G != 0 ? _mm256_add_epi32(totals, TotalPairs(pairs)) : TotalPairs(pairs);
     }
     const std::size_t at = 3 * std::size_t(x0) + 8 * std::size_t(v);
-    q[v] =
-        DivideLimited(Total8(acc), Load(lw.limit3.data() + at), _mm256_loadu_ps(lw.reciprocal3.data() + at));
+    q[v] = DivideLimited(totals, Load(lw.limit3.data() + at), _mm256_loadu_ps(lw.reciprocal3.data() + at));
   }
   // 24 quotients to 24 bytes. The packs work within 128-bit halves; the permutation
   // puts the 4-byte groups back in order.
@@ -90,32 +127,37 @@ QEL_AVX2 inline void EightPixels(const LineWeights& lw, int x0, const std::int16
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out24 + 16), _mm256_extracti128_si256(bytes, 1));
 }
 
-template <int G>
+template <int G, bool Half>
 QEL_AVX2 void ResampleLineWith(const LineWeights& lw, const std::int16_t* const planes[3],
                                std::uint8_t* out) {
   const int count = lw.dense.count;
   int x0 = 0;
-  for (; x0 + 8 <= count; x0 += 8) EightPixels<G>(lw, x0, planes, out + 3 * std::size_t(x0));
+  for (; x0 + 8 <= count; x0 += 8) EightPixels<G, Half>(lw, x0, planes, out + 3 * std::size_t(x0));
   if (x0 < count) {
     // The padded lists weigh nothing; their bytes go to a scratch block.
     alignas(32) std::uint8_t last[32];
-    EightPixels<G>(lw, x0, planes, last);
+    EightPixels<G, Half>(lw, x0, planes, last);
     std::memcpy(out + 3 * std::size_t(x0), last, 3 * std::size_t(count - x0));
   }
 }
 
 QEL_AVX2 void ResampleLine(const LineWeights& lw, const std::int16_t* const planes[3], std::uint8_t* out) {
-  switch (lw.dense.taps / 16) {
-    case 1:
-      return ResampleLineWith<1>(lw, planes, out);
-    case 2:
-      return ResampleLineWith<2>(lw, planes, out);
-    case 3:
-      return ResampleLineWith<3>(lw, planes, out);
-    case 4:
-      return ResampleLineWith<4>(lw, planes, out);
+  switch (lw.dense.taps) {
+    case 8:
+      return ResampleLineWith<0, true>(lw, planes, out);
+    case 16:
+      return ResampleLineWith<1, false>(lw, planes, out);
+    case 24:
+      return ResampleLineWith<1, true>(lw, planes, out);
+    case 32:
+      return ResampleLineWith<2, false>(lw, planes, out);
+    case 40:
+      return ResampleLineWith<2, true>(lw, planes, out);
+    case 48:
+      return ResampleLineWith<3, false>(lw, planes, out);
     default:
-      return ResampleLineWith<0>(lw, planes, out);
+      return lw.dense.taps % 16 ? ResampleLineWith<-1, true>(lw, planes, out)
+                                : ResampleLineWith<-1, false>(lw, planes, out);
   }
 }
 
@@ -211,7 +253,7 @@ QEL_AVX2 void DivideToBytes(const std::int32_t* sums, const std::int32_t* diviso
 }  // namespace
 
 const SimdPasses& Avx2Passes() {
-  static constexpr SimdPasses kPasses = {16, 8, &SplitPlanes, &ResampleLine, &CombineRows, &DivideToBytes};
+  static constexpr SimdPasses kPasses = {8, 8, &SplitPlanes, &ResampleLine, &CombineRows, &DivideToBytes};
   return kPasses;
 }
 
