@@ -129,7 +129,9 @@ void StreamRows(const Picture& source, const LineWeights& columns, const DenseWe
   const int rows = target.Height();
   const std::size_t row_bytes = 3 * std::size_t(target.Width());
   const int runs = std::min(rows, threads * kRunsPerThread);
-  ParallelFor(threads, runs, [&](int, int run) {
+  ParallelFor(threads, runs, [&](int, int task) {
+    // The last runs first: a picture just loaded or made has its last rows in the cache.
+    const int run = runs - 1 - task;
     RowResampler resampler(source, columns, passes);
     RowRing ring(span, row_bytes);
     std::vector<const std::uint8_t*> window(static_cast<std::size_t>(span));
