@@ -34,9 +34,10 @@ void ResampleIntoReference(int width, int height, int filter, float radius, cons
 void ResampleIntoFast(int width, int height, int filter, float radius, const Picture& source, Picture& target,
                       const EngineOptions& options);
 
-// The passes of the fast engine over given weight lists, for the tests: target is
-// already of the new size (columns.Count() x rows.Count()) and gets every byte, the
-// row padding white. Lists the vector kernels cannot take go through the scalar passes.
+// The passes of the fast engine over given weight lists, for the tests and the
+// benchmarks: target is already of the new size (columns.Count() x rows.Count()) and
+// gets every byte, the row padding white. Lists the vector kernels cannot take go
+// through the scalar passes.
 struct SimdPasses;
 class WeightTable;
 void ResampleWithListsFast(const WeightTable& columns, const WeightTable& rows, const Picture& source,

@@ -4,7 +4,7 @@
 // Each thread takes a run of destination rows. It resamples the source rows they need
 // into a small ring of intermediate rows, just as many as the longest vertical list
 // spans, and combines each destination row from the ring while those rows are still in
-// the cache. Only the rows at the start of a run are resampled twice (by the thread
+// the cache. Only the rows at the start of a run are resampled twice (by the run
 // before it too). When the ring would be as large as the intermediate picture itself
 // (reducing the height by a large factor), the engine makes the whole intermediate
 // picture first, its rows spread over the threads, and then the destination rows.
