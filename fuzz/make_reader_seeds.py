@@ -68,7 +68,9 @@ run(CONVERT, os.path.join(PEER, "hopper.png"), "-resize", "24x16!", SOURCE)
 
 def im(folder, name, ext, *options, coder=""):
     out = os.path.join(WORK, name + "." + ext)
-    run(CONVERT, SOURCE, *options, coder + out)
+    # No time stamps, so that the seeds come out the same on every run.
+    stable = ["-define", "png:exclude-chunks=date,time"] if ext == "png" else []
+    run(CONVERT, SOURCE, *options, *stable, coder + out)
     shutil.copyfile(out, os.path.join(folder, "seed-" + name))
 
 
@@ -566,9 +568,20 @@ def key_store():
     put(d, "store-with-edits", store + edits)
 
 
+def settings_file():
+    d = target_dir("settings_file")
+    usual = (b"[Settings]\nFrameColor=16777215\nBorderColor=8421504\nBorderWidth=10\nFilter=5\n"
+             b"Sharpen=1\nOverWrite=0\n")
+    put(d, "usual", usual)
+    put(d, "usual-crlf-with-writes", usual.replace(b"\n", b"\r\n") + b"\0" + b"\x03\x02ab" + b"\x0a\x040x20")
+    put(d, "odd", b"; comment\n[other]\nFilter=2\n  [ settings ]  \n filter = $1F \nBorderWidth='80'\n"
+                  b"Sharpen=abc\n[Settings]\nFilter=3\n[broken\nkey without value\n=5")
+    put(d, "empty-with-writes", b"\0\x00\x031.5\x05\x010\x16\x00")
+
+
 def main():
     for make in (bmp, ico, jpeg, targa, pcx, sgi, psd, ppm, png, jp2, gif, tiff, eps, pcd, psp, cut, autodesk, rla,
-                 metafile, roundtrip, key_store):
+                 metafile, roundtrip, key_store, settings_file):
         make()
     shutil.rmtree(WORK)
 
