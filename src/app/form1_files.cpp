@@ -4,9 +4,9 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "app/file_list.h"
 #include "app/form1.h"
 #include "app/open_filter.h"
+#include "imaging/file_list.h"
 #include "imaging/picture_container.h"
 #include "platform/path_text.h"
 
