@@ -1,4 +1,6 @@
 // qel Image Tool: the viewer's entry point.
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -10,6 +12,12 @@
 #include "platform/qt_services.h"
 
 int main(int argc, char** argv) {
+  // Answered before any window system is needed. A picture file of that name can still
+  // be opened as ./--version.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("qel-image-tool %s\n", QEL_VERSION);
+    return 0;
+  }
   qel::RegisterStartupFormats();
   int status = 0;
   {
