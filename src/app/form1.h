@@ -29,6 +29,8 @@ inline constexpr int kStartClientWidth = 300;
 inline constexpr int kStartClientHeight = 225;
 // Side of the double-click corner squares.
 inline constexpr int kCornerSize = 25;
+// The maker's page, opened by "Latest version".
+inline constexpr std::string_view kLatestVersionAddress = "https://www.qel-image-tool.org/QEL.html";
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -105,6 +107,11 @@ class TForm1 : public QWidget {
   void Fittowindow1Click();
   void Allowoversize1Click();
   void EXIT1Click();
+  // "Save" and "Save as...." share it and tell each other apart by the sender.
+  void Save1Click(std::string_view sender);
+  void Sendtoemail1Click();
+  void Contextmenu1Click();
+  void Latest1Click();
 
   // --- Keys and gestures ---
   // Runs the item bound to the shortcut code after the enabling rule; a disabled item
@@ -131,6 +138,9 @@ class TForm1 : public QWidget {
  private:
   void BuildMenu();
   void BuildHandlerTable();
+  void ConnectSaveHandlers();
+  // Connects the shell commands and sets the "Context menu " check from the key store.
+  void SetUpShellIntegration();
   void LayoutChildren();
   void ItemTriggered(const CommandItem& item);
   void Paste();

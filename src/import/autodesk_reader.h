@@ -1,4 +1,6 @@
-// TAutodeskGraphic: not written yet; loading raises the "not supported" message.
+// TAutodeskGraphic: reads the uncompressed 8-bit pictures and cels of the Autodesk
+// animator (a 32-byte header, a 256-colour palette of 6-bit components, then one
+// palette index a pixel, top row first).
 #pragma once
 
 #include "import/import_graphic.h"
@@ -9,6 +11,12 @@ class TAutodeskGraphic : public TImportGraphic {
  public:
   static const GraphicClass& StaticClass();
   const GraphicClass& Class() const override { return StaticClass(); }
+
+  // True when more than 32 bytes remain, the magic matches and the header announces 8
+  // bits a pixel without compression. The position is restored.
+  bool RecognizesStream(TStream& stream) const override;
+  // Checks the magic only.
+  bool ReadProperties(TStream& stream, int image_index) override;
   void LoadFromStream(TStream& stream) override;
 };
 

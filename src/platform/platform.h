@@ -5,8 +5,12 @@
 #include <memory>
 
 #include "platform/clipboard.h"
+#include "platform/desktop_entries.h"
 #include "platform/file_dialogs.h"
+#include "platform/mail.h"
 #include "platform/message_box.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
 
 namespace qel {
 
@@ -14,6 +18,10 @@ struct Platform {
   std::unique_ptr<FileDialogs> dialogs;
   std::unique_ptr<MessageBox> messages;
   std::unique_ptr<Clipboard> clipboard;
+  std::unique_ptr<Mail> mail;
+  std::unique_ptr<Shell> shell;
+  std::unique_ptr<Registry> registry;
+  std::unique_ptr<DesktopEntries> desktop_entries;
 };
 
 // The desktop's own services (Qt on Linux). Needs a QApplication.

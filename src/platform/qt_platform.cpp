@@ -4,7 +4,8 @@
 namespace qel {
 
 Platform MakeQtPlatform() {
-  return Platform{MakeQtFileDialogs(), MakeQtMessageBox(), MakeQtClipboard()};
+  return Platform{MakeQtFileDialogs(), MakeQtMessageBox(), MakeQtClipboard(),       MakeXdgMail(),
+                  MakeXdgShell(),      MakeUserRegistry(), MakeUserDesktopEntries()};
 }
 
 }  // namespace qel

@@ -28,6 +28,30 @@ void ScriptedClipboard::SetBitmap(const Picture& picture) {
   if (!picture.Empty()) content = picture;
 }
 
+bool ScriptedMail::SendToMailClient(const std::string& path) {
+  sent.push_back(path);
+  return answer;
+}
+
+bool ScriptedRegistry::CreateKey(std::string_view key) {
+  if (store.KeyExists(key)) return true;
+  return writable && store.CreateKey(key);
+}
+
+bool ScriptedRegistry::WriteDefaultValue(std::string_view key, std::string_view value) {
+  return writable && store.WriteDefaultValue(key, value);
+}
+
+bool ScriptedDesktopEntries::Install(const std::string& file_name, const std::string& text) {
+  files.try_emplace(file_name, text);
+  return true;
+}
+
+bool ScriptedDesktopEntries::Remove(const std::string& file_name) {
+  files.erase(file_name);
+  return true;
+}
+
 ScriptedPlatform::ScriptedPlatform() {
   auto scripted_dialogs = std::make_unique<ScriptedFileDialogs>();
   auto scripted_messages = std::make_unique<ScriptedMessageBox>();
@@ -35,8 +59,18 @@ ScriptedPlatform::ScriptedPlatform() {
   dialogs = scripted_dialogs.get();
   messages = scripted_messages.get();
   clipboard = scripted_clipboard.get();
+  auto scripted_mail = std::make_unique<ScriptedMail>();
+  auto scripted_shell = std::make_unique<ScriptedShell>();
+  auto scripted_registry = std::make_unique<ScriptedRegistry>();
+  auto scripted_entries = std::make_unique<ScriptedDesktopEntries>();
+  mail = scripted_mail.get();
+  shell = scripted_shell.get();
+  registry = scripted_registry.get();
+  desktop_entries = scripted_entries.get();
   platform =
-      Platform{std::move(scripted_dialogs), std::move(scripted_messages), std::move(scripted_clipboard)};
+      Platform{std::move(scripted_dialogs), std::move(scripted_messages), std::move(scripted_clipboard),
+               std::move(scripted_mail),    std::move(scripted_shell),    std::move(scripted_registry),
+               std::move(scripted_entries)};
 }
 
 }  // namespace qel

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "platform/key_store.h"
 #include "platform/platform.h"
 
 namespace qel {
@@ -41,12 +43,57 @@ class ScriptedClipboard final : public Clipboard {
   void SetBitmap(const Picture& picture) override;
 };
 
+// Records each path handed to the mail client and answers with the scripted result.
+class ScriptedMail final : public Mail {
+ public:
+  std::vector<std::string> sent;
+  bool answer = true;
+  bool SendToMailClient(const std::string& path) override;
+};
+
+// Records each address instead of opening it.
+class ScriptedShell final : public Shell {
+ public:
+  std::vector<std::string> opened;
+  void OpenAddress(const std::string& address) override { opened.push_back(address); }
+};
+
+// A key store in memory; with writable off every change fails, as with a store that
+// cannot be written.
+class ScriptedRegistry final : public Registry {
+ public:
+  KeyStore store;
+  bool writable = true;
+
+  bool KeyExists(std::string_view key) const override { return store.KeyExists(key); }
+  bool CreateKey(std::string_view key) override;
+  bool WriteDefaultValue(std::string_view key, std::string_view value) override;
+  std::optional<std::string> ReadDefaultValue(std::string_view key) const override {
+    return store.ReadDefaultValue(key);
+  }
+  bool DeleteKey(std::string_view key) override { return writable && store.DeleteKey(key); }
+};
+
+// Desktop entries in memory: file name -> text.
+class ScriptedDesktopEntries final : public DesktopEntries {
+ public:
+  std::map<std::string, std::string> files;
+
+  bool Exists(const std::string& file_name) const override { return files.count(file_name) != 0; }
+  bool Install(const std::string& file_name, const std::string& text) override;
+  bool Remove(const std::string& file_name) override;
+};
+
 // A platform of scripted services, with handles on them that stay valid while the
 // window that took the platform lives.
 struct ScriptedPlatform {
   ScriptedFileDialogs* dialogs = nullptr;
   ScriptedMessageBox* messages = nullptr;
   ScriptedClipboard* clipboard = nullptr;
+  ScriptedMail* mail = nullptr;
+  ScriptedShell* shell = nullptr;
+  ScriptedRegistry* registry = nullptr;
+  ScriptedDesktopEntries* desktop_entries = nullptr;
   Platform platform;
 
   ScriptedPlatform();

@@ -1,0 +1,55 @@
+// The desktop around the viewer: the "Open with" entry, the maker's web page and the
+// hand-off of the picture to the mail client.
+#include <QAction>
+#include <QCoreApplication>
+
+#include "app/context_menu.h"
+#include "app/form1.h"
+#include "app/save_targets.h"
+#include "output/save_picture_file.h"
+#include "platform/path_text.h"
+#include "platform/xdg_paths.h"
+
+namespace qel {
+
+void TForm1::SetUpShellIntegration() {
+  ConnectHandler("Sendtoemail1Click", [this] { Sendtoemail1Click(); });
+  ConnectHandler("Contextmenu1Click", [this] { Contextmenu1Click(); });
+  ConnectHandler("Latest1Click", [this] { Latest1Click(); });
+  // The check shows whether the entry is installed, as the store says at start.
+  const bool installed = platform_.registry && ContextMenuInstalled(*platform_.registry, kContextMenuKeyName);
+  if (QAction* item = Item("Contextmenu1")) item->setChecked(installed);
+}
+
+void TForm1::Contextmenu1Click() {
+  if (!platform_.registry) return;
+  // Failures of the store are silent: the check shows what the user chose, and the
+  // next start shows what the store holds.
+  try {
+    if (Checked("Contextmenu1")) {
+      const OpenWithProgram program{PathFromQString(QCoreApplication::applicationFilePath()),
+                                    ReadableExtensions()};
+      InstallContextMenu(*platform_.registry, platform_.desktop_entries.get(), kContextMenuKeyName, program);
+    } else {
+      RemoveContextMenu(*platform_.registry, platform_.desktop_entries.get(), kContextMenuKeyName);
+    }
+  } catch (const std::exception&) {
+  }
+}
+
+void TForm1::Latest1Click() {
+  if (platform_.shell) platform_.shell->OpenAddress(std::string(kLatestVersionAddress));
+}
+
+void TForm1::Sendtoemail1Click() {
+  const Picture& picture = document_.Current();
+  if (picture.Empty()) return;
+  const SaveTarget target = MailTarget(document_.CurrentFileName, OverwriteFiles(), TempFolder());
+  if (target.in_temporary_folder) RemoveLinkInTheWay(target.path);
+  // A write error passes on to the message box, and nothing is handed over.
+  const std::string written = SavePictureFile(target.path, picture, target.overwrite);
+  if (!platform_.mail || !platform_.mail->SendToMailClient(written))
+    ShowMessage("Sending to email client failed!");
+}
+
+}  // namespace qel
