@@ -21,6 +21,7 @@ namespace qel {
 
 struct CommandItem;
 class TImageRect;
+class TProgressBar;
 
 inline constexpr const char* kApplicationTitle = "qel Image Tool";
 // The window's background: red 249, green 244, blue 240.
@@ -51,6 +52,8 @@ class TForm1 : public QWidget {
   TImageRect* Img() const { return img_; }
   QScrollArea* ScrollArea() const { return scroll_; }
   QMenu* PopupMenu1() const { return popup_; }
+  // The bar along the bottom edge that long commands show (see TCommandProgress).
+  TProgressBar* ProgressBar() const { return progress_bar_; }
   const Platform& GetPlatform() const { return platform_; }
   const TSelection& Selection() const { return selection_; }
 
@@ -155,6 +158,7 @@ class TForm1 : public QWidget {
   QScrollArea* scroll_ = nullptr;
   TImageRect* img_ = nullptr;
   QMenu* popup_ = nullptr;
+  TProgressBar* progress_bar_ = nullptr;
   std::map<std::string, QAction*, std::less<>> items_;
   std::map<std::string, Handler, std::less<>> handlers_;
 };

@@ -6,6 +6,7 @@
 
 #include "app/form1.h"
 #include "app/open_filter.h"
+#include "app/progress_bar.h"
 #include "imaging/file_list.h"
 #include "imaging/picture_container.h"
 #include "platform/path_text.h"
@@ -14,7 +15,8 @@ namespace qel {
 
 void TForm1::LoadImage(const std::string& path) {
   try {
-    document_.LoadImage(path);
+    TCommandProgress progress(progress_bar_);
+    document_.LoadImage(path, &progress);
   } catch (...) {
     FormResize();
     throw;

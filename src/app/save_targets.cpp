@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/file_list.h"
+#include "imaging/file_list.h"
 #include "imaging/errors.h"
 #include "imaging/picture_container.h"
 

@@ -1,8 +1,8 @@
 #include "imaging/resample.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cctype>
+#include <cstdint>
 #include <string>
 
 #include "imaging/errors.h"
@@ -48,23 +48,25 @@ int FilterFromName(std::string_view name) {
   return -1;
 }
 
-void ResizeToRect(Picture& picture, const TRect& rect, int filter) {
+void ResizeToRect(Picture& picture, const TRect& rect, int filter, ProgressObserver* observer) {
   if (picture.Empty()) return;
-  ResizePicture(picture, rect.right, rect.bottom, filter);
+  ResizePicture(picture, rect.right, rect.bottom, filter, observer);
 }
 
-void ResizePicture(Picture& picture, int width, int height, int filter) {
+void ResizePicture(Picture& picture, int width, int height, int filter, ProgressObserver* observer) {
   // The engine builds the result aside and replaces the picture only once it is complete:
   // the palette stays, the transparent flag goes.
-  ResampleInto(width, height, filter, 0.0f, picture, picture);
+  ResampleInto(width, height, filter, 0.0f, picture, picture, observer);
 }
 
-void ResampleInto(int width, int height, int filter, float radius, const Picture& source, Picture& target) {
+void ResampleInto(int width, int height, int filter, float radius, const Picture& source, Picture& target,
+                  ProgressObserver* observer) {
   using namespace resample;
   if (width < 0 || height < 0) throw Error("Cannot resize a picture to " + SizeText(width, height) + ".");
   if (!WithinPictureLimits(width, height)) {
-    throw EOutOfResources("Cannot resize a picture to " + SizeText(width, height) + ": that is larger than the " +
-                          std::to_string(kMaxPicturePixels) + " pixels this tool handles.");
+    throw EOutOfResources("Cannot resize a picture to " + SizeText(width, height) +
+                          ": that is larger than the " + std::to_string(kMaxPicturePixels) +
+                          " pixels this tool handles.");
   }
   // The first pass makes a picture of the new width and the old height.
   if (!WithinPictureLimits(width, source.Height())) {
@@ -86,6 +88,8 @@ void ResampleInto(int width, int height, int filter, float radius, const Picture
   result.SetSize(width, height);
   result.SetPalette(target.GetPalette());
 
+  PassProgress progress(observer);
+  progress.Start();
   const int source_width = source.Width(), source_height = source.Height();
   if (source_width > 0 && source_height > 0 && width > 0 && height > 0) {
     LineCache cache(std::size_t(std::max(source_width, source_height)));
@@ -94,13 +98,14 @@ void ResampleInto(int width, int height, int filter, float radius, const Picture
     {
       const WeightTable columns =
           BuildWeightTable(width, source_width, AxisScale(width, source_width), kernel, radius);
-      ResampleRows(source, columns, cache, intermediate);
+      ResampleRows(source, columns, cache, intermediate, &progress);
     }
     const WeightTable rows =
         BuildWeightTable(height, source_height, AxisScale(height, source_height), kernel, radius);
-    ResampleColumns(intermediate, rows, cache, result);
+    ResampleColumns(intermediate, rows, cache, result, &progress);
   }
   target.Assign(std::move(result));
+  progress.End();
 }
 
 }  // namespace qel
