@@ -1,4 +1,5 @@
 // qel Image Tool: the viewer's entry point.
+#include <QIcon>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -24,6 +25,9 @@ int main(int argc, char** argv) {
     qel::TApplication application(argc, argv);
     QApplication::setApplicationName(qel::kApplicationTitle);
     QApplication::setApplicationVersion(QEL_VERSION);
+    // The installed desktop entry and icon (share/applications, share/icons).
+    QGuiApplication::setDesktopFileName("qel-image-tool");
+    QApplication::setWindowIcon(QIcon::fromTheme("qel-image-tool"));
     const std::unique_ptr<qel::MessageBox> last_resort = qel::MakeQtMessageBox();
     application.SetMessageBox(last_resort.get());
 
