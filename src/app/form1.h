@@ -131,6 +131,39 @@ class TForm1 : public QWidget {
   // The paths of a drop: the list is rebuilt from them and its first entry loaded.
   void DropPaths(const std::vector<std::string>& paths);
 
+  // --- Picture commands ---
+  // Each does nothing to an empty picture, however it is reached.
+  void Resizeimage1Click();
+  void Rotateright1Click();
+  void Rotateleft1Click();
+  void Border1Click();
+  void Makeborder1Click();
+  void Lightenimage1Click();
+  void Darkenimage1Click();
+  void Contrastimage1Click();
+  void Contrastimage2Click();
+  void Sharpenimage1Click();
+  void Antialiasimage1Click();
+  void Grayimage1Click();
+  void Sepiaimage1Click();
+  // Takes the undo copy and resamples the picture to width x height with the filter
+  // held, then sharpens it when "Sharpen after resize" is held. The picture is repainted
+  // and the title refreshed also when the sharpen refuses the resized picture (the error
+  // then passes on). Does nothing to an empty picture.
+  void ResizePictureTo(int width, int height);
+
+  // --- Screen capture and transparency ---
+  void Capture1Click();
+  // Replaces the picture by the screen's pixels under the client area, with the window
+  // hidden meanwhile.
+  void CaptureUnderWindow();
+  void Alphablend1Click();
+  // The wheel steps the blend value by 5 within 150..250 while alpha blending is on.
+  void FormMouseWheelDown();
+  void FormMouseWheelUp();
+  bool AlphaBlend() const { return alpha_blend_; }
+  int AlphaBlendValue() const { return alpha_blend_value_; }
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -149,6 +182,15 @@ class TForm1 : public QWidget {
   void Paste();
   void ShowCropSize();
   void LoadStepped();
+  void ConnectPictureCommands();
+  void ConnectCaptureCommands();
+  // Runs the operation on a non-empty picture after the undo copy (when asked for), then
+  // repaints and refreshes the title (when asked for), on failure too.
+  void ChangePicture(bool undo_copy, bool refresh_title, const std::function<void(Picture&)>& operation);
+  void SetAlphaBlend(bool on);
+  // With QEL_TEST_DUMP naming a file, writes the picture there as BMP (an empty file for
+  // an empty picture): end-to-end tests read the picture back this way.
+  void DumpPictureForTests() const;
   // The scroll offsets between the control and the window, zero without scroll bars.
   QPoint ScrollShift() const;
 
@@ -161,6 +203,8 @@ class TForm1 : public QWidget {
   TProgressBar* progress_bar_ = nullptr;
   std::map<std::string, QAction*, std::less<>> items_;
   std::map<std::string, Handler, std::less<>> handlers_;
+  bool alpha_blend_ = false;
+  int alpha_blend_value_ = 200;
 };
 
 }  // namespace qel

@@ -8,6 +8,7 @@
 #include "app/application.h"
 #include "app/form1.h"
 #include "import/format_registry.h"
+#include "options/border_form.h"
 #include "platform/path_text.h"
 #include "platform/platform.h"
 #include "platform/qt_services.h"
@@ -37,6 +38,9 @@ int main(int argc, char** argv) {
     if (arguments.size() > 1) start_file = qel::PathFromQString(arguments.at(1));
 
     qel::TForm1 form(qel::MakeQtPlatform(), start_file);
+    // The options window, hidden until asked for, belongs to the main window. It reads
+    // the settings file beside the executable and pushes the options into the form.
+    new qel::TBorderForm(form, qel::PathFromQString(QCoreApplication::applicationFilePath()));
     form.show();
     status = application.exec();
     application.SetMessageBox(nullptr);
