@@ -134,6 +134,23 @@ class ProgressTest : public QObject {
     QCOMPARE(v.Title(), QString("300 x 225 pix [0] (large.tif)"));
   }
 
+  void ALargeResizeFollowsTheResamplerAndKeepsTheTitle() {
+    Viewer v;
+    v.Doc().Current() = PatternPicture(4000, 3000);
+    v.form->PictureChanged();
+    PaintLog log(v.form->ProgressBar());
+    const auto start = std::chrono::steady_clock::now();
+    v.form->ResizePictureTo(3000, 2000);
+    const auto took = std::chrono::steady_clock::now() - start;
+    qInfo("The resize took %d ms; the bar was painted %d times.",
+          int(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()), int(log.values.size()));
+    if (took > 400ms) QVERIFY2(!log.values.empty(), "a long resize showed no bar");
+    QVERIFY(std::is_sorted(log.values.begin(), log.values.end()));
+    QVERIFY(v.form->ProgressBar()->isHidden());
+    QCOMPARE(v.Doc().Current().Width(), 3000);
+    QCOMPARE(v.Title(), QString("300 x 200 pix [0] ()"));
+  }
+
   void WorkWithoutNotificationsShowsABusyBarAndPassesItsErrorOn() {
     Viewer v;
     TProgressBar* bar = v.form->ProgressBar();
