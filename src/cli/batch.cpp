@@ -198,25 +198,24 @@ class BatchRun {
       try {
         Convert(i);
       } catch (...) {
-        // Printing itself failed (no memory left for the message): count the file.
-        ++failed_;
+        // Only printing can fail here (no memory left for a message); the file is
+        // counted already.
       }
     }
   }
 
   void Convert(std::size_t index) {
     const std::string& path = inputs_.files[index];
-    reporter_.Started(path);
-    std::string message;
+    std::string written, message;
+    bool converted = false;
     try {
+      reporter_.Started(path);
       FileObserver observer(reporter_, path);
       Picture picture = LoadInput(path, job_.import_reader, &observer);
       OperationSettings settings;
       for (const Operation& step : job_.steps) step(picture, settings);
-      const std::string written = Write(index, picture);
-      ++converted_;
-      reporter_.Written(written);
-      return;
+      written = Write(index, picture);
+      converted = true;
     } catch (const std::bad_alloc&) {
       message = "Out of memory.";
     } catch (const std::exception& error) {
@@ -224,8 +223,13 @@ class BatchRun {
     } catch (...) {
       message = "An unknown error occurred.";
     }
-    ++failed_;
-    reporter_.Failed(path, message);
+    if (converted) {
+      ++converted_;
+      reporter_.Written(written);
+    } else {
+      ++failed_;
+      reporter_.Failed(path, message);
+    }
   }
 
   std::string Write(std::size_t index, const Picture& picture) {

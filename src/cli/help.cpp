@@ -24,7 +24,9 @@ const char* const kReading =
     "                      \"transparent\" when the picture is marked so\n"
     "  --formats           print the format table: every registration in order\n"
     "                      (extension, description, class), the class that wins for\n"
-    "                      each extension, and the filter text\n";
+    "                      each extension, and the filter text\n"
+    "  --                  the arguments after it are file names, even those that\n"
+    "                      begin with \"-\"\n";
 
 const char* const kOperationsHeading =
     "\n"

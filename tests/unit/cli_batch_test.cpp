@@ -154,6 +154,12 @@ TEST(CliBatch, FilesNamedAreTakenAsTheyAreAndAllSucceedingGivesStatusZero) {
   EXPECT_NE(r.err.find("in/missing.png: "), std::string::npos) << r.err;
   EXPECT_TRUE(r.err.ends_with("0 converted, 2 failed, 0 skipped\n")) << r.err;
   EXPECT_EQ(Entries(f.dir / "out"), (std::vector<std::string>{".hidden.bmp", "d.bmp"}));
+
+  // After "--" a name that begins with "-" is a file, not an option.
+  fs::copy_file(f.dir / "in" / "d.png", f.dir / "-d.png");
+  r = Convert(f.dir, "-o out --to bmp -- -d.png");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "out/-d.bmp\n");
 }
 
 TEST(CliBatch, InputsOfOneNameGetTheSeriesInInputOrder) {
