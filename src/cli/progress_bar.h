@@ -9,8 +9,9 @@
 namespace qel::cli {
 
 // The line: "3/10 [======              ] name", cut to width - 1 columns (so that the
-// terminal never wraps it); the bar is left out of a narrow terminal. Control characters of the name are shown as '?'; a multi-byte
-// character is never cut in half. One column is counted per character.
+// terminal never wraps it); the bar is left out of a narrow terminal. Control
+// characters of the name are shown as '?'; a multi-byte character is never cut in
+// half. One column is counted per character.
 std::string ProgressLineText(int done, int total, std::string_view current, int width);
 
 // The terminal's width in columns, or 80 when it does not say.
