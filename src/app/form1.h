@@ -11,6 +11,7 @@
 
 #include "app/document.h"
 #include "app/selection.h"
+#include "options/options_host.h"
 #include "platform/platform.h"
 
 class QAction;
@@ -33,7 +34,9 @@ inline constexpr int kCornerSize = 25;
 // The maker's page, opened by "Latest version".
 inline constexpr std::string_view kLatestVersionAddress = "https://www.qel-image-tool.org/QEL.html";
 
-class TForm1 : public QWidget {
+class TBorderForm;
+
+class TForm1 : public QWidget, public OptionsHost {
   Q_OBJECT
 
  public:
@@ -54,7 +57,8 @@ class TForm1 : public QWidget {
   QMenu* PopupMenu1() const { return popup_; }
   // The bar along the bottom edge that long commands show (see TCommandProgress).
   TProgressBar* ProgressBar() const { return progress_bar_; }
-  const Platform& GetPlatform() const { return platform_; }
+  const Platform& GetPlatform() const override { return platform_; }
+  const Picture& CurrentPicture() const override { return document_.Current(); }
   const TSelection& Selection() const { return selection_; }
 
   // The menu item of that name (a command, switch, separator or submenu), or nullptr.
@@ -70,12 +74,17 @@ class TForm1 : public QWidget {
 
   // Runs the action and shows any error that escapes it in a message box; the program
   // goes on with the document as the action left it.
-  void Guarded(const std::function<void()>& action);
+  void Guarded(const std::function<void()>& action) override;
   void ShowMessage(const std::string& text);
 
+  // Creates the options window, hidden and owned by this window, and connects the
+  // "Resize to....", "Options" and "Overwrite files" items to it. The window reads the
+  // settings file beside the executable and pushes its values in here.
+  TBorderForm* CreateOptionsWindow(std::string executable_path);
+
   // Option values as the options window pushes them, with the "Overwrite files" check.
-  void SetOptionValues(const TOptionValues& values, bool overwrite_files);
-  bool OverwriteFiles() const { return Checked("OWFiles"); }
+  void SetOptionValues(const TOptionValues& values, bool overwrite_files) override;
+  bool OverwriteFiles() const override { return Checked("OWFiles"); }
 
   // --- Document routines ---
   // Makes the file the current picture; the title is refreshed also when it fails, and
@@ -150,7 +159,7 @@ class TForm1 : public QWidget {
   // held, then sharpens it when "Sharpen after resize" is held. The picture is repainted
   // and the title refreshed also when the sharpen refuses the resized picture (the error
   // then passes on). Does nothing to an empty picture.
-  void ResizePictureTo(int width, int height);
+  void ResizePictureTo(int width, int height) override;
 
   // --- Screen capture and transparency ---
   void Capture1Click();

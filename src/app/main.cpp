@@ -8,7 +8,6 @@
 #include "app/application.h"
 #include "app/form1.h"
 #include "import/format_registry.h"
-#include "options/border_form.h"
 #include "platform/path_text.h"
 #include "platform/platform.h"
 #include "platform/qt_services.h"
@@ -40,7 +39,7 @@ int main(int argc, char** argv) {
     qel::TForm1 form(qel::MakeQtPlatform(), start_file);
     // The options window, hidden until asked for, belongs to the main window. It reads
     // the settings file beside the executable and pushes the options into the form.
-    new qel::TBorderForm(form, qel::PathFromQString(QCoreApplication::applicationFilePath()));
+    form.CreateOptionsWindow(qel::PathFromQString(QCoreApplication::applicationFilePath()));
     form.show();
     status = application.exec();
     application.SetMessageBox(nullptr);

@@ -71,7 +71,7 @@ void TCommandProgress::OnProgress(ProgressStage, int percent, const TRect&, std:
 void TCommandProgress::Update(int percent) {
   if (!bar_) return;
   const Clock::time_point now = Clock::now();
-  if (now - start_ < kDelay) return;
+  if (now - start_ < bar_->Delay()) return;
   bar_->SetValue(percent);
   if (bar_->isHidden()) {
     bar_->ShowNow();

@@ -22,6 +22,8 @@ class TProgressBar : public QWidget {
   static constexpr int kThickness = 4;
   // Value() of a bar that shows work without a known share: a block sliding along.
   static constexpr int kBusy = -1;
+  // How long a command runs before the bar appears.
+  static constexpr std::chrono::milliseconds kDefaultDelay{200};
 
   // A hidden bar on the window (which owns it).
   explicit TProgressBar(QWidget* window);
@@ -36,21 +38,24 @@ class TProgressBar : public QWidget {
   // Paints it at once (nothing while hidden).
   void PaintNow();
 
+  std::chrono::milliseconds Delay() const { return delay_; }
+  void SetDelay(std::chrono::milliseconds delay) { delay_ = delay; }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   int value_ = 0;
   int busy_step_ = 0;
+  std::chrono::milliseconds delay_ = kDefaultDelay;
 };
 
 // Follows the progress of one command: created when the command starts, it shows the
-// bar once the command has taken longer than kDelay, keeps it to the notifications
-// (repainting at most every kRepaintInterval) and hides it when it goes.
+// bar once the command has taken longer than the bar's delay, keeps it to the
+// notifications (repainting at most every kRepaintInterval) and hides it when it goes.
 class TCommandProgress : public ProgressObserver {
  public:
   using Clock = std::chrono::steady_clock;
-  static constexpr std::chrono::milliseconds kDelay{200};
   static constexpr std::chrono::milliseconds kRepaintInterval{25};
 
   // A null bar makes every call do nothing.

@@ -15,10 +15,10 @@
 #include <algorithm>
 #include <array>
 
-#include "app/form1.h"
 #include "imaging/rounding.h"
 #include "options/color_swatch.h"
 #include "options/number_box.h"
+#include "options/options_host.h"
 #include "options/settings_file.h"
 
 namespace qel {
@@ -78,18 +78,17 @@ std::int64_t Proportional(int side, int numerator, int denominator) {
 
 }  // namespace
 
-TBorderForm::TBorderForm(TForm1& main_form, std::string executable_path)
-    : QDialog(&main_form, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+TBorderForm::TBorderForm(OptionsHost& host, std::string executable_path, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                               Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                               Qt::MSWindowsFixedSizeDialogHint),
-      main_(main_form),
+      main_(host),
       executable_path_(std::move(executable_path)),
       settings_path_(SettingsFilePath(executable_path_)) {
   setObjectName("BorderForm");
   setWindowTitle(QStringLiteral("Options"));
   setFont(OptionsFont());
   BuildControls();
-  ConnectMainWindow();
   FormCreate();
 }
 
@@ -209,26 +208,12 @@ void TBorderForm::BuildControls() {
   }
 }
 
-void TBorderForm::ConnectMainWindow() {
-  // The handlers may outlive this window inside the main window's table.
-  const QPointer<TBorderForm> self(this);
-  main_.ConnectHandler("Resizeto1Click", [self] {
-    if (self) self->Resizeto1Click();
-  });
-  main_.ConnectHandler("Bordersettings1Click", [self] {
-    if (self) self->ShowModal();
-  });
-  main_.ConnectHandler("OWFilesClick", [self] {
-    if (self) self->OWFilesClick();
-  });
-}
-
 void TBorderForm::ShowModal() {
   exec();
 }
 
 void TBorderForm::Resizeto1Click() {
-  if (main_.Document().Current().Empty()) return;
+  if (main_.CurrentPicture().Empty()) return;
   ShowModal();
 }
 
@@ -254,7 +239,7 @@ void TBorderForm::showEvent(QShowEvent* event) {
 }
 
 void TBorderForm::FormShow() {
-  const Picture& picture = main_.Document().Current();
+  const Picture& picture = main_.CurrentPicture();
   ShownWidth = picture.Empty() ? 0 : picture.Width();
   ShownHeight = picture.Empty() ? 0 : picture.Height();
   WBx->SetValue(ShownWidth);
@@ -294,14 +279,14 @@ void TBorderForm::SetFilterIndex(int index) {
 
 void TBorderForm::WBxChange() {
   if (ShownWidth <= 0 || !WBx->hasFocus()) return;
-  const Picture& picture = main_.Document().Current();
+  const Picture& picture = main_.CurrentPicture();
   if (picture.Empty()) return;
   HBx->SetValue(HBx->Clamp(Proportional(WBx->Value(), picture.Height(), picture.Width())));
 }
 
 void TBorderForm::HBxChange() {
   if (ShownHeight <= 0 || !HBx->hasFocus()) return;
-  const Picture& picture = main_.Document().Current();
+  const Picture& picture = main_.CurrentPicture();
   if (picture.Empty()) return;
   WBx->SetValue(WBx->Clamp(Proportional(HBx->Value(), picture.Width(), picture.Height())));
 }
@@ -316,7 +301,7 @@ void TBorderForm::PbxChange() {
 void TBorderForm::ComboBox1Select(int index) {
   if (index < 0 || index >= int(kStandardSizes.size())) return;
   WBx->SetValue(kStandardSizes[std::size_t(index)]);
-  const Picture& picture = main_.Document().Current();
+  const Picture& picture = main_.CurrentPicture();
   if (picture.Empty()) return;
   HBx->SetValue(HBx->Clamp(Proportional(WBx->ClampedValue(), picture.Height(), picture.Width())));
 }
@@ -324,13 +309,13 @@ void TBorderForm::ComboBox1Select(int index) {
 void TBorderForm::ComboBox2Select(int index) {
   if (index < 0 || index >= int(kStandardSizes.size())) return;
   HBx->SetValue(kStandardSizes[std::size_t(index)]);
-  const Picture& picture = main_.Document().Current();
+  const Picture& picture = main_.CurrentPicture();
   if (picture.Empty()) return;
   WBx->SetValue(WBx->Clamp(Proportional(HBx->ClampedValue(), picture.Width(), picture.Height())));
 }
 
 void TBorderForm::Button1Click() {
-  if (main_.Document().Current().Empty()) return;
+  if (main_.CurrentPicture().Empty()) return;
   bool resized = false;
   main_.Guarded([&] {
     main_.ResizePictureTo(WBx->ClampedValue(), HBx->ClampedValue());

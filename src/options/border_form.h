@@ -18,7 +18,7 @@ class QPushButton;
 
 namespace qel {
 
-class TForm1;
+class OptionsHost;
 class TColorSwatch;
 class TNumberBox;
 
@@ -28,11 +28,10 @@ class TBorderForm : public QDialog {
   Q_OBJECT
 
  public:
-  // Creates the window hidden, owned by the main window (Qt parent). Unless the
+  // Creates the window hidden, owned by parent (the main window). Unless the
   // executable's path marks a removable drive, the settings file beside it is read
-  // into the controls; then the options are pushed into the main window, and the main
-  // window's "Resize to....", "Options" and "Overwrite files" items are connected.
-  TBorderForm(TForm1& main_form, std::string executable_path);
+  // into the controls; then the options are pushed into the host.
+  TBorderForm(OptionsHost& host, std::string executable_path, QWidget* parent);
 
   // The settings file's path (beside the executable, extension ".dat").
   const std::string& SettingsFileName() const { return settings_path_; }
@@ -109,11 +108,10 @@ class TBorderForm : public QDialog {
 
  private:
   void BuildControls();
-  void ConnectMainWindow();
   void SetFilterIndex(int index);
   bool UsesSettingsFile() const;
 
-  TForm1& main_;
+  OptionsHost& main_;
   std::string executable_path_;
   std::string settings_path_;
 };

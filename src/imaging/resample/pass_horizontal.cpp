@@ -11,7 +11,7 @@ void ResampleRows(const Picture& source, const WeightTable& lists, LineCache& ca
     for (int x = 0; x < source_width; ++x) cache.Set(std::size_t(x), in + 3 * std::size_t(x));
     std::uint8_t* out = intermediate.Row(y);
     for (int x = 0; x < target_width; ++x) cache.Apply(lists.List(x), out + 3 * std::size_t(x));
-    if (progress) progress->Lines(0, y + 1, source.Height(), target_width, source.Height());
+    if (progress) progress->Part(0, 50, y + 1, source.Height(), TRect{0, 0, target_width, y + 1});
   }
 }
 

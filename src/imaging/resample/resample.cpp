@@ -6,6 +6,7 @@
 #include <string>
 
 #include "imaging/errors.h"
+#include "imaging/resample/engine.h"
 #include "imaging/resample/kernels.h"
 #include "imaging/resample/line_cache.h"
 #include "imaging/resample/passes.h"
@@ -61,7 +62,13 @@ void ResizePicture(Picture& picture, int width, int height, int filter, Progress
 
 void ResampleInto(int width, int height, int filter, float radius, const Picture& source, Picture& target,
                   ProgressObserver* observer) {
-  using namespace resample;
+  resample::ResampleIntoFast(width, height, filter, radius, source, target, resample::EngineOptions{},
+                             observer);
+}
+
+namespace resample {
+
+ResampleSetup CheckResample(int width, int height, int filter, float radius, const Picture& source) {
   if (width < 0 || height < 0) throw Error("Cannot resize a picture to " + SizeText(width, height) + ".");
   if (!WithinPictureLimits(width, height)) {
     throw EOutOfResources("Cannot resize a picture to " + SizeText(width, height) +
@@ -81,6 +88,14 @@ void ResampleInto(int width, int height, int filter, float radius, const Picture
     throw Error("The resampling radius " + std::to_string(radius) + " is larger than " +
                 std::to_string(int(kMaxRadius)) + ".");
   }
+  return {&kernel, radius};
+}
+
+void ResampleIntoReference(int width, int height, int filter, float radius, const Picture& source,
+                           Picture& target, ProgressObserver* observer) {
+  const ResampleSetup setup = CheckResample(width, height, filter, radius, source);
+  PassProgress progress(observer);
+  progress.Start();
 
   // The result is built aside and handed to the target at the end: the target keeps what
   // it held when a step fails, and source and target may be one object.
@@ -88,8 +103,6 @@ void ResampleInto(int width, int height, int filter, float radius, const Picture
   result.SetSize(width, height);
   result.SetPalette(target.GetPalette());
 
-  PassProgress progress(observer);
-  progress.Start();
   const int source_width = source.Width(), source_height = source.Height();
   if (source_width > 0 && source_height > 0 && width > 0 && height > 0) {
     LineCache cache(std::size_t(std::max(source_width, source_height)));
@@ -97,15 +110,17 @@ void ResampleInto(int width, int height, int filter, float radius, const Picture
     intermediate.SetSizeUninitialized(width, source_height);
     {
       const WeightTable columns =
-          BuildWeightTable(width, source_width, AxisScale(width, source_width), kernel, radius);
+          BuildWeightTable(width, source_width, AxisScale(width, source_width), *setup.kernel, setup.radius);
       ResampleRows(source, columns, cache, intermediate, &progress);
     }
-    const WeightTable rows =
-        BuildWeightTable(height, source_height, AxisScale(height, source_height), kernel, radius);
+    const WeightTable rows = BuildWeightTable(height, source_height, AxisScale(height, source_height),
+                                              *setup.kernel, setup.radius);
     ResampleColumns(intermediate, rows, cache, result, &progress);
   }
   target.Assign(std::move(result));
   progress.End();
 }
+
+}  // namespace resample
 
 }  // namespace qel

@@ -27,7 +27,7 @@ OptionsViewer::OptionsViewer(const std::string& relative_executable,
   QDir().mkpath(QFileInfo(QFile::decodeName(executable.c_str())).path());
   if (settings_text) WriteTextFile(SettingsFilePath(executable), *settings_text);
   viewer = std::make_unique<Viewer>();
-  options = new TBorderForm(*viewer->form, executable);
+  options = viewer->form->CreateOptionsWindow(executable);
 }
 
 void OptionsViewer::ShowOptions() {
