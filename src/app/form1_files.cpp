@@ -15,7 +15,9 @@ namespace qel {
 
 void TForm1::LoadImage(const std::string& path) {
   try {
-    TCommandProgress progress(progress_bar_);
+    TCommandProgress progress(progress_bar_, [this](std::string_view text) {
+      if (platform_.messages) platform_.messages->ShowWarning(this, std::string(text));
+    });
     document_.LoadImage(path, &progress);
   } catch (...) {
     FormResize();

@@ -58,7 +58,8 @@ void TProgressBar::paintEvent(QPaintEvent*) {
   }
 }
 
-TCommandProgress::TCommandProgress(TProgressBar* bar) : bar_(bar), start_(Clock::now()) {}
+TCommandProgress::TCommandProgress(TProgressBar* bar, WarningSink warnings)
+    : bar_(bar), warnings_(std::move(warnings)), start_(Clock::now()) {}
 
 TCommandProgress::~TCommandProgress() {
   if (bar_) bar_->hide();

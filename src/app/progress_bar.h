@@ -7,6 +7,7 @@
 
 #include <QWidget>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <string_view>
 #include <utility>
@@ -58,15 +59,18 @@ class TCommandProgress : public ProgressObserver {
   using Clock = std::chrono::steady_clock;
   static constexpr std::chrono::milliseconds kRepaintInterval{25};
 
-  // A null bar makes every call do nothing.
-  explicit TCommandProgress(TProgressBar* bar);
+  using WarningSink = std::function<void(std::string_view)>;
+  // A null bar shows no progress; warnings go to the sink when there is one.
+  explicit TCommandProgress(TProgressBar* bar, WarningSink warnings = {});
   ~TCommandProgress() override;
   TCommandProgress(const TCommandProgress&) = delete;
   TCommandProgress& operator=(const TCommandProgress&) = delete;
 
   void OnProgress(ProgressStage stage, int percent, const TRect& rect, std::string_view message) override;
-  // Warnings do not stop a load and the viewer has never shown them.
-  void OnWarning(std::string_view) override {}
+  // Warnings do not stop a load; they are shown as they come.
+  void OnWarning(std::string_view text) override {
+    if (warnings_) warnings_(text);
+  }
 
   // For work that sends no notifications (the writers): runs it on a helper thread
   // while this thread waits for it, showing a busy bar once the delay has passed. This
@@ -83,6 +87,7 @@ class TCommandProgress : public ProgressObserver {
   void Update(int percent);
 
   TProgressBar* bar_;
+  WarningSink warnings_;
   Clock::time_point start_;
   Clock::time_point last_paint_;
 };
