@@ -173,7 +173,11 @@ struct BandResult {
 class BandJob {
  public:
   BandJob(const Picture& picture, const BandPlan& plan, unsigned threads)
-      : picture_(picture), plan_(plan), zeros_(plan.line, 0), results_(std::size_t(plan.bands)) {
+      : picture_(picture),
+        plan_(plan),
+        fixed_filter_(FixedFilter(picture.Width(), picture.Height())),
+        zeros_(plan.line, 0),
+        results_(std::size_t(plan.bands)) {
     const unsigned wanted = std::min(std::max(threads, 1u), unsigned(plan.bands));
     for (unsigned t = 1; t < wanted; ++t) {
       try {
@@ -239,7 +243,11 @@ class BandJob {
   // Row y filtered and in red, green, blue order.
   void FilterPictureRow(int y, std::uint8_t* out) const {
     const std::uint8_t* previous = y > 0 ? picture_.Row(y - 1) : zeros_.data();
-    FilterRow(picture_.Row(y), previous, plan_.line, out);
+    if (fixed_filter_ != 0) {
+      ApplyFilter(fixed_filter_, picture_.Row(y), previous, plan_.line, out);
+    } else {
+      FilterRow(picture_.Row(y), previous, plan_.line, out);
+    }
     for (std::size_t i = 1; i + 2 < plan_.line + 1; i += kBytesPerPixel) std::swap(out[i], out[i + 2]);
   }
 
@@ -274,6 +282,7 @@ class BandJob {
 
   const Picture& picture_;
   const BandPlan plan_;
+  const std::uint8_t fixed_filter_;
   const std::vector<std::uint8_t> zeros_;
   std::vector<BandResult> results_;
   std::atomic<int> next_{0};
@@ -292,6 +301,18 @@ unsigned ThreadCount(unsigned wanted) {
 
 }  // namespace
 
+void ApplyFilter(std::uint8_t type, const std::uint8_t* row, const std::uint8_t* previous, std::size_t length,
+                 std::uint8_t* out) {
+  out[0] = type;
+  if (type == kFilterUp) {
+    for (std::size_t i = 0; i < length; ++i) out[1 + i] = std::uint8_t(row[i] - previous[i]);
+    return;
+  }
+  const std::size_t lead = std::min<std::size_t>(kBytesPerPixel, length);
+  for (std::size_t i = 0; i < lead; ++i) out[1 + i] = row[i];
+  for (std::size_t i = lead; i < length; ++i) out[1 + i] = std::uint8_t(row[i] - row[i - kBytesPerPixel]);
+}
+
 std::uint8_t FilterRow(const std::uint8_t* row, const std::uint8_t* previous, std::size_t length,
                        std::uint8_t* out) {
   const std::size_t lead = std::min<std::size_t>(kBytesPerPixel, length);
@@ -299,15 +320,15 @@ std::uint8_t FilterRow(const std::uint8_t* row, const std::uint8_t* previous, st
   for (std::size_t i = 0; i < lead; ++i) sub += Weight(row[i]);
   for (std::size_t i = lead; i < length; ++i) sub += Weight(std::uint8_t(row[i] - row[i - kBytesPerPixel]));
   for (std::size_t i = 0; i < length; ++i) up += Weight(std::uint8_t(row[i] - previous[i]));
-  if (up < sub) {
-    out[0] = kFilterUp;
-    for (std::size_t i = 0; i < length; ++i) out[1 + i] = std::uint8_t(row[i] - previous[i]);
-    return kFilterUp;
-  }
-  out[0] = kFilterSub;
-  for (std::size_t i = 0; i < lead; ++i) out[1 + i] = row[i];
-  for (std::size_t i = lead; i < length; ++i) out[1 + i] = std::uint8_t(row[i] - row[i - kBytesPerPixel]);
-  return kFilterSub;
+  const std::uint8_t type = up < sub ? kFilterUp : kFilterSub;
+  ApplyFilter(type, row, previous, length, out);
+  return type;
+}
+
+std::uint8_t FixedFilter(int width, int height) {
+  if (height == 1) return kFilterSub;
+  if (width == 1) return kFilterUp;
+  return 0;
 }
 
 void WritePngInBands(const Picture& picture, TStream& stream, const BandOptions& options) {

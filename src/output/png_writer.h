@@ -31,6 +31,14 @@ inline constexpr std::uint8_t kFilterUp = 2;
 // type byte and the length filtered bytes; the type is returned.
 std::uint8_t FilterRow(const std::uint8_t* row, const std::uint8_t* previous, std::size_t length,
                        std::uint8_t* out);
+// Filters one row with the given filter (Sub or Up), as FilterRow lays it out.
+void ApplyFilter(std::uint8_t type, const std::uint8_t* row, const std::uint8_t* previous, std::size_t length,
+                 std::uint8_t* out);
+// The filter every row of a picture of this size gets, or 0 when FilterRow chooses row
+// by row. Like libpng, a picture one pixel wide is filtered by Up and one a single row
+// high by Sub. For a single pixel libpng writes no filter at all; Sub gives the same
+// bytes and keeps to the two filters.
+std::uint8_t FixedFilter(int width, int height);
 
 struct BandOptions {
   // Filtered bytes of one band, at least; a band is a whole number of rows.
