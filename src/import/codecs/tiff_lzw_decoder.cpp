@@ -56,8 +56,6 @@ void TTIFFLZWDecoder::Decode(const std::uint8_t*& source, std::uint8_t*& dest, s
   const std::uint8_t* const in_end = source + packed_size;
   std::uint8_t* const out = dest;
   std::size_t done = 0;
-  // Words may be written while a whole word and the word after it fit.
-  const std::size_t word_limit = unpacked_size >= 2 * kWord ? unpacked_size - 2 * kWord : 0;
   std::size_t reach = 0;   // bytes from here on were never written
   std::uint64_t tail = 0;  // the caller's bytes at [reach - 8, reach), first byte lowest
 
@@ -118,7 +116,8 @@ void TTIFFLZWDecoder::Decode(const std::uint8_t*& source, std::uint8_t*& dest, s
     std::uint8_t* to = out + done;
     previous_start = to;
     previous_length = length;
-    if (length <= kWord && done <= word_limit) {
+    // Words are written while a whole word and the word after it fit in the output.
+    if (length <= kWord && unpacked_size - done >= 2 * kWord) {
       if (reach <= done) {
         tail = LoadWord(to);
       } else {
