@@ -267,6 +267,13 @@ int main(int argc, char** argv) {
       Report("GIF nearest-colour mapping, one thread",
              Seconds(repetitions, [&] { ReduceColors(photo, palette, 1); }), megabytes);
       Report("GIF whole frame", Seconds(repetitions, [&] { MakeGifFrame(photo); }), megabytes);
+      Report("GIF written (rows coded while mapped)",
+             Seconds(repetitions,
+                     [&] {
+                       TMemoryStream stream;
+                       WriteGif(photo, stream);
+                     }),
+             megabytes);
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

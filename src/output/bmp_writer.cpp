@@ -54,7 +54,8 @@ void WriteBmp(const Picture& picture, TStream& stream) {
   // Rows go out bottom-up, gathered into blocks of about kBlockBytes. The padding is
   // written as zeros whatever the picture's spare bytes hold.
   constexpr std::size_t kBlockBytes = std::size_t(1) << 20;
-  const std::size_t rows_per_block = std::max<std::size_t>(1, kBlockBytes / std::max<std::size_t>(row_size, 1));
+  const std::size_t rows_per_block =
+      std::max<std::size_t>(1, kBlockBytes / std::max<std::size_t>(row_size, 1));
   std::vector<std::uint8_t> block(std::min(rows_per_block, std::size_t(picture.Height())) * row_size, 0);
   const std::size_t pixel_bytes = std::size_t(picture.Width()) * 3;
   std::size_t filled = 0;

@@ -1,8 +1,11 @@
 #include "output/gif_palette.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <exception>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <numeric>
 #include <system_error>
 #include <thread>
@@ -142,54 +145,90 @@ std::uint8_t TNearestColorMapper::Resolve(unsigned cube, std::uint8_t red, std::
 
 namespace {
 
-// Rows per band below which a band is not worth a thread of its own.
-constexpr int kMinRowsPerBand = 64;
+// Bands of this many rows are mapped at a time; a few of them per thread may wait for
+// the caller.
+constexpr int kRowsPerBand = 32;
+constexpr int kBandsAheadPerThread = 4;
 
-// Runs work(first row, end row) over bands of the rows, one band per thread, the
-// calling thread taking the first. A worker's error is raised again here.
-void ForRowBands(int rows, unsigned threads, const std::function<void(int, int)>& work) {
-  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-  const int bands = std::max(1, std::min(int(threads), rows / kMinRowsPerBand));
-  const int per_band = (rows + bands - 1) / bands;
-  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(bands));
-  {
-    std::vector<std::jthread> workers;
-    int b = 1;
-    for (; b < bands; ++b) {
-      const int first = b * per_band, last = std::min(rows, first + per_band);
+// Maps bands of rows on worker threads and on the calling thread, which takes them in
+// order. The destructor stops the workers and joins them.
+class BandMapper {
+ public:
+  BandMapper(const Picture& picture, const TGIFColorMap& palette, unsigned threads)
+      : picture_(picture),
+        palette_(palette),
+        bands_((picture.Height() + kRowsPerBand - 1) / kRowsPerBand),
+        window_(int(std::max(threads, 1u)) * kBandsAheadPerThread),
+        results_(std::size_t(bands_)) {
+    const unsigned wanted = std::min(std::max(threads, 1u), unsigned(std::max(bands_, 1)));
+    for (unsigned t = 1; t < wanted; ++t) {
       try {
-        workers.emplace_back([&work, &errors, b, first, last] {
-          try {
-            work(first, last);
-          } catch (...) {
-            errors[std::size_t(b)] = std::current_exception();
-          }
-        });
+        workers_.emplace_back([this] { Work(); });
       } catch (const std::system_error&) {
-        break;  // no more threads: the calling thread does the rest
+        break;  // fewer threads: the calling thread maps what nobody takes
       }
     }
-    work(0, std::min(rows, per_band));
-    for (; b < bands; ++b) work(b * per_band, std::min(rows, (b + 1) * per_band));
   }
-  for (const std::exception_ptr& error : errors) {
-    if (error) std::rethrow_exception(error);
+  ~BandMapper() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
   }
-}
+  BandMapper(const BandMapper&) = delete;
+  BandMapper& operator=(const BandMapper&) = delete;
 
-}  // namespace
+  int Bands() const { return bands_; }
 
-std::vector<std::uint8_t> ReduceColors(const Picture& picture, const TGIFColorMap& palette,
-                                       unsigned threads) {
-  const std::size_t width = std::size_t(picture.Width());
-  std::vector<std::uint8_t> pixels(width * std::size_t(picture.Height()));
-  ForRowBands(picture.Height(), threads, [&](int first, int last) {
-    TNearestColorMapper mapper(palette);
+  // The indices of band b (its rows one after the other), mapped by whoever took it;
+  // the band's error is raised again here.
+  const std::vector<std::uint8_t>& Wait(int b) {
+    Result& result = results_[std::size_t(b)];
+    std::unique_lock lock(mutex_);
+    while (!result.done) {
+      if (next_ == b) {
+        // Nobody has taken it: map it here.
+        ++next_;
+        lock.unlock();
+        if (!own_) own_ = std::make_unique<TNearestColorMapper>(palette_);
+        Map(b, *own_);
+        lock.lock();
+        result.done = true;
+        break;
+      }
+      changed_.wait(lock);
+    }
+    if (result.error) std::rethrow_exception(result.error);
+    return result.indices;
+  }
+
+  // The caller is through with band b: its memory goes and workers may go further.
+  void Release(int b) {
+    {
+      std::lock_guard lock(mutex_);
+      std::vector<std::uint8_t>().swap(results_[std::size_t(b)].indices);
+      released_ = b + 1;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  struct Result {
+    std::vector<std::uint8_t> indices;
+    bool done = false;
+    std::exception_ptr error;
+  };
+
+  void Map(int b, TNearestColorMapper& mapper) {
+    const int first = b * kRowsPerBand, last = std::min(picture_.Height(), first + kRowsPerBand);
+    const std::size_t width = std::size_t(picture_.Width());
+    std::vector<std::uint8_t> indices(width * std::size_t(last - first));
     std::uint32_t last_color = 0xFFFFFFFFu;  // no colour
     std::uint8_t last_index = 0;
-    std::uint8_t* out = pixels.data() + std::size_t(first) * width;
+    std::uint8_t* out = indices.data();
     for (int y = first; y < last; ++y) {
-      const std::uint8_t* row = picture.Row(y);
+      const std::uint8_t* row = picture_.Row(y);
       for (std::size_t x = 0; x < width; ++x) {
         // Runs of one colour are common in drawings and screenshots.
         const std::uint32_t color =
@@ -201,6 +240,72 @@ std::vector<std::uint8_t> ReduceColors(const Picture& picture, const TGIFColorMa
         *out++ = last_index;
       }
     }
+    results_[std::size_t(b)].indices = std::move(indices);
+  }
+
+  void Work() {
+    std::unique_ptr<TNearestColorMapper> mapper;
+    for (;;) {
+      int b = 0;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return stop_ || next_ >= bands_ || next_ < released_ + window_; });
+        if (stop_ || next_ >= bands_) return;
+        b = next_++;
+      }
+      std::exception_ptr error;
+      try {
+        if (!mapper) mapper = std::make_unique<TNearestColorMapper>(palette_);
+        Map(b, *mapper);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      {
+        std::lock_guard lock(mutex_);
+        results_[std::size_t(b)].error = error;
+        results_[std::size_t(b)].done = true;
+      }
+      changed_.notify_all();
+    }
+  }
+
+  const Picture& picture_;
+  const TGIFColorMap& palette_;
+  const int bands_;
+  const int window_;
+  std::vector<Result> results_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int next_ = 0;      // the first band nobody has taken
+  int released_ = 0;  // bands before this one are through
+  bool stop_ = false;
+  std::unique_ptr<TNearestColorMapper> own_;
+  // Last: joined before anything they use goes away.
+  std::vector<std::jthread> workers_;
+};
+
+}  // namespace
+
+void MapRowsInOrder(const Picture& picture, const TGIFColorMap& palette, unsigned threads,
+                    const std::function<void(const std::uint8_t* indices)>& sink) {
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  BandMapper mapper(picture, palette, threads);
+  const std::size_t width = std::size_t(picture.Width());
+  for (int b = 0; b < mapper.Bands(); ++b) {
+    const std::vector<std::uint8_t>& indices = mapper.Wait(b);
+    for (std::size_t at = 0; at < indices.size(); at += width) sink(indices.data() + at);
+    mapper.Release(b);
+  }
+}
+
+std::vector<std::uint8_t> ReduceColors(const Picture& picture, const TGIFColorMap& palette,
+                                       unsigned threads) {
+  const std::size_t width = std::size_t(picture.Width());
+  std::vector<std::uint8_t> pixels(width * std::size_t(picture.Height()));
+  std::uint8_t* out = pixels.data();
+  MapRowsInOrder(picture, palette, threads, [&](const std::uint8_t* indices) {
+    std::copy_n(indices, width, out);
+    out += width;
   });
   return pixels;
 }

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -103,6 +104,11 @@ class TNearestColorMapper {
 // Bands of rows are mapped on all cores (threads 0), or on that many threads.
 std::vector<std::uint8_t> ReduceColors(const Picture& picture, const TGIFColorMap& palette,
                                        unsigned threads = 0);
+
+// The same indices handed to sink row by row, top row first, on the calling thread
+// while later rows are being mapped; only a few bands of rows are held at a time.
+void MapRowsInOrder(const Picture& picture, const TGIFColorMap& palette, unsigned threads,
+                    const std::function<void(const std::uint8_t* indices)>& sink);
 
 // Sorts the table by descending use (equal uses keep their order), renumbers the
 // pixels to match and drops the entries no pixel uses. A table of at most one entry

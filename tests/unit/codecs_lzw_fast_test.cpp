@@ -16,7 +16,8 @@ namespace {
 // TIFF LZW as writers make it: 9 to 12 bit codes, most significant bit first, one code
 // early in widening. clear_when_full: a clear code when the table is full, as common
 // writers do; otherwise the table stays full and codes stay 12 bits wide.
-std::vector<std::uint8_t> Encode(const std::vector<std::uint8_t>& data, bool clear_when_full, bool end_code = true) {
+std::vector<std::uint8_t> Encode(const std::vector<std::uint8_t>& data, bool clear_when_full,
+                                 bool end_code = true) {
   std::vector<std::uint8_t> out;
   std::uint64_t bits = 0;
   int held = 0;
@@ -59,8 +60,8 @@ std::vector<std::uint8_t> Encode(const std::vector<std::uint8_t>& data, bool cle
 }
 
 // Both decoders over the same input into outputs that start out as fill.
-void ExpectSameDecoding(const std::vector<std::uint8_t>& packed, std::size_t packed_size, std::size_t unpacked,
-                        std::uint8_t fill) {
+void ExpectSameDecoding(const std::vector<std::uint8_t>& packed, std::size_t packed_size,
+                        std::size_t unpacked, std::uint8_t fill) {
   TTIFFLZWDecoder fast;
   TTIFFLZWChainDecoder chain;
   const auto expected = test::DecodeBounded(chain, packed, packed_size, unpacked, fill);
@@ -132,7 +133,8 @@ TEST(CodecsLZWFast, DamagedAndRandomStrips) {
 TEST(CodecsLZWFast, TinyOutputs) {
   std::mt19937 rng(3);
   const auto packed = Encode(Data(rng, 5000, 0), true);
-  for (std::size_t unpacked = 0; unpacked < 40; ++unpacked) ExpectSameDecoding(packed, packed.size(), unpacked, 0xC3);
+  for (std::size_t unpacked = 0; unpacked < 40; ++unpacked)
+    ExpectSameDecoding(packed, packed.size(), unpacked, 0xC3);
 }
 
 }  // namespace

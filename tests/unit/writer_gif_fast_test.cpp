@@ -104,7 +104,8 @@ Picture PhotoLike(int width, int height, unsigned seed) {
       const int kind = (x / 37 + y / 23) % 3;
       if (kind == 0) {
         const int grain = int(rng() % 9) - 4;
-        picture.SetPixel(x, y, RGBColor(ClampToByte(x + grain), ClampToByte(2 * y + grain), ClampToByte(x + y)));
+        picture.SetPixel(x, y,
+                         RGBColor(ClampToByte(x + grain), ClampToByte(2 * y + grain), ClampToByte(x + y)));
       } else if (kind == 1) {
         if (rng() % 11 == 0) run = rng() & 0xFFFFFF;
         picture.SetPixel(x, y, run);
@@ -128,7 +129,8 @@ TEST(WriterGifFast, OctreeGivesThePlainTreesColours) {
           const TColor c = picture.Pixel(x, y);
           plain.Add(RedOf(c), GreenOf(c), BlueOf(c));
         }
-      EXPECT_EQ(quantizer.ColorTable(), plain.Colors()) << "seed " << seed << ", " << max_colors << " colours";
+      EXPECT_EQ(quantizer.ColorTable(), plain.Colors())
+          << "seed " << seed << ", " << max_colors << " colours";
     }
   }
 }
@@ -143,7 +145,28 @@ TEST(WriterGifFast, BandedMappingEqualsThePlainSearch) {
       const TColor c = picture.Pixel(x, y);
       expected.push_back(plain.Search(RedOf(c), GreenOf(c), BlueOf(c)));
     }
-  for (const unsigned threads : {1u, 2u, 7u}) EXPECT_EQ(ReduceColors(picture, palette, threads), expected) << threads;
+  for (const unsigned threads : {1u, 2u, 7u})
+    EXPECT_EQ(ReduceColors(picture, palette, threads), expected) << threads;
+}
+
+TEST(WriterGifFast, RowsReachTheSinkInOrderAndItsErrorStopsTheWorkers) {
+  const Picture picture = PhotoLike(90, 700, 6);
+  const TGIFColorMap palette = OptimizedPaletteWithSystemColors(picture);
+  const std::vector<std::uint8_t> all = ReduceColors(picture, palette, 1);
+  std::size_t row = 0;
+  MapRowsInOrder(picture, palette, 3, [&](const std::uint8_t* indices) {
+    ASSERT_TRUE(std::equal(indices, indices + 90, all.begin() + long(row * 90))) << row;
+    ++row;
+  });
+  EXPECT_EQ(row, 700u);
+  int taken = 0;
+  EXPECT_THROW(MapRowsInOrder(picture, palette, 4,
+                              [&](const std::uint8_t*) {
+                                if (++taken == 100)
+                                  throw EWriteError("Stream write error: No space left on device");
+                              }),
+               EWriteError);
+  EXPECT_EQ(taken, 100);
 }
 
 TEST(WriterGifFast, EveryColourOfSomeCellsMapsAsThePlainSearch) {

@@ -78,7 +78,8 @@ std::optional<Picture> Unfilter(const std::vector<std::uint8_t>& data, int width
         return std::nullopt;
       }
     }
-    for (int x = 0; x < width; ++x) picture.SetPixel(x, y, RGBColor(row[3 * x], row[3 * x + 1], row[3 * x + 2]));
+    for (int x = 0; x < width; ++x)
+      picture.SetPixel(x, y, RGBColor(row[3 * x], row[3 * x + 1], row[3 * x + 2]));
     previous = row;
   }
   return picture;
@@ -108,10 +109,12 @@ TEST(WriterPngBands, EveryBandingDecodesToThePicture) {
   for (const auto& [width, height] : sizes) {
     for (const bool noisy : {true, false}) {
       const Picture picture = noisy ? test::NoisePicture(width, height, rng()) : Stripes(width, height);
-      for (const std::size_t band_bytes : {std::size_t(1), std::size_t(700), std::size_t(40000), std::size_t(1) << 20}) {
+      for (const std::size_t band_bytes :
+           {std::size_t(1), std::size_t(700), std::size_t(40000), std::size_t(1) << 20}) {
         for (const unsigned threads : {1u, 2u, 5u}) {
-          SCOPED_TRACE(testing::Message() << width << " x " << height << (noisy ? " noise" : " stripes")
-                                          << ", bands of " << band_bytes << " bytes, " << threads << " threads");
+          SCOPED_TRACE(testing::Message()
+                       << width << " x " << height << (noisy ? " noise" : " stripes") << ", bands of "
+                       << band_bytes << " bytes, " << threads << " threads");
           const std::vector<std::uint8_t> file = Encode(picture, {band_bytes, threads});
           const std::vector<std::uint8_t> data = InflateImageData(file);
           const std::optional<Picture> unfiltered = Unfilter(data, width, height);
@@ -144,8 +147,9 @@ TEST(WriterPngBands, RowsAreFilteredAsLibpngFiltersThem) {
   Picture gradient = NewPicture(90, 30, kNoColor);
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 90; ++x) gradient.SetPixel(x, y, RGBColor(std::uint8_t(x), std::uint8_t(3 * y), 200));
-  const Picture pictures[] = {test::NoisePicture(120, 50, 9), Stripes(77, 41), black, gradient,
-                              NewPicture(1, 9, 0xFFFFFF), NewPicture(31, 1, 0x808080)};
+  const Picture pictures[] = {
+      test::NoisePicture(120, 50, 9), Stripes(77, 41), black, gradient, NewPicture(1, 9, 0xFFFFFF),
+      NewPicture(31, 1, 0x808080)};
   for (const Picture& picture : pictures) {
     TMemoryStream reference;
     png::WritePngWithLibpng(picture, reference);
