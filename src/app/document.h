@@ -8,18 +8,11 @@
 #include <vector>
 
 #include "imaging/picture.h"
+#include "options/option_values.h"
 
 namespace qel {
 
 // The values the options window pushes into the main window.
-struct TOptionValues {
-  TColor BorderColor = 0xFFFFFF;  // "Line color"
-  TColor FrameColor = 0x808080;   // "Frame color"
-  std::int32_t BorderWidth = 10;  // "Frame width", 1 to 50
-  bool Sharpen = true;            // "Sharpen after resize"
-  std::int32_t Filter = 5;        // resampling filter, 0 to 6 (5: Lanczos3)
-  friend bool operator==(const TOptionValues&, const TOptionValues&) = default;
-};
 
 class TDocument {
  public:

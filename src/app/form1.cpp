@@ -51,6 +51,8 @@ TForm1::TForm1(Platform platform, std::optional<std::string> start_file, QWidget
   BuildHandlerTable();
   ConnectSaveHandlers();
   SetUpShellIntegration();
+  ConnectPictureCommands();
+  ConnectCaptureCommands();
 
   // The client area starts at 300 x 225, centred on the screen.
   resize(kStartClientWidth, kStartClientHeight);

@@ -11,6 +11,7 @@
 
 #include "app/document.h"
 #include "app/selection.h"
+#include "options/options_host.h"
 #include "platform/platform.h"
 
 class QAction;
@@ -32,7 +33,9 @@ inline constexpr int kCornerSize = 25;
 // The maker's page, opened by "Latest version".
 inline constexpr std::string_view kLatestVersionAddress = "https://www.qel-image-tool.org/QEL.html";
 
-class TForm1 : public QWidget {
+class TBorderForm;
+
+class TForm1 : public QWidget, public OptionsHost {
   Q_OBJECT
 
  public:
@@ -51,7 +54,8 @@ class TForm1 : public QWidget {
   TImageRect* Img() const { return img_; }
   QScrollArea* ScrollArea() const { return scroll_; }
   QMenu* PopupMenu1() const { return popup_; }
-  const Platform& GetPlatform() const { return platform_; }
+  const Platform& GetPlatform() const override { return platform_; }
+  const Picture& CurrentPicture() const override { return document_.Current(); }
   const TSelection& Selection() const { return selection_; }
 
   // The menu item of that name (a command, switch, separator or submenu), or nullptr.
@@ -67,12 +71,17 @@ class TForm1 : public QWidget {
 
   // Runs the action and shows any error that escapes it in a message box; the program
   // goes on with the document as the action left it.
-  void Guarded(const std::function<void()>& action);
+  void Guarded(const std::function<void()>& action) override;
   void ShowMessage(const std::string& text);
 
+  // Creates the options window, hidden and owned by this window, and connects the
+  // "Resize to....", "Options" and "Overwrite files" items to it. The window reads the
+  // settings file beside the executable and pushes its values in here.
+  TBorderForm* CreateOptionsWindow(std::string executable_path);
+
   // Option values as the options window pushes them, with the "Overwrite files" check.
-  void SetOptionValues(const TOptionValues& values, bool overwrite_files);
-  bool OverwriteFiles() const { return Checked("OWFiles"); }
+  void SetOptionValues(const TOptionValues& values, bool overwrite_files) override;
+  bool OverwriteFiles() const override { return Checked("OWFiles"); }
 
   // --- Document routines ---
   // Makes the file the current picture; the title is refreshed also when it fails, and
@@ -128,6 +137,39 @@ class TForm1 : public QWidget {
   // The paths of a drop: the list is rebuilt from them and its first entry loaded.
   void DropPaths(const std::vector<std::string>& paths);
 
+  // --- Picture commands ---
+  // Each does nothing to an empty picture, however it is reached.
+  void Resizeimage1Click();
+  void Rotateright1Click();
+  void Rotateleft1Click();
+  void Border1Click();
+  void Makeborder1Click();
+  void Lightenimage1Click();
+  void Darkenimage1Click();
+  void Contrastimage1Click();
+  void Contrastimage2Click();
+  void Sharpenimage1Click();
+  void Antialiasimage1Click();
+  void Grayimage1Click();
+  void Sepiaimage1Click();
+  // Takes the undo copy and resamples the picture to width x height with the filter
+  // held, then sharpens it when "Sharpen after resize" is held. The picture is repainted
+  // and the title refreshed also when the sharpen refuses the resized picture (the error
+  // then passes on). Does nothing to an empty picture.
+  void ResizePictureTo(int width, int height) override;
+
+  // --- Screen capture and transparency ---
+  void Capture1Click();
+  // Replaces the picture by the screen's pixels under the client area, with the window
+  // hidden meanwhile.
+  void CaptureUnderWindow();
+  void Alphablend1Click();
+  // The wheel steps the blend value by 5 within 150..250 while alpha blending is on.
+  void FormMouseWheelDown();
+  void FormMouseWheelUp();
+  bool AlphaBlend() const { return alpha_blend_; }
+  int AlphaBlendValue() const { return alpha_blend_value_; }
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -146,6 +188,15 @@ class TForm1 : public QWidget {
   void Paste();
   void ShowCropSize();
   void LoadStepped();
+  void ConnectPictureCommands();
+  void ConnectCaptureCommands();
+  // Runs the operation on a non-empty picture after the undo copy (when asked for), then
+  // repaints and refreshes the title (when asked for), on failure too.
+  void ChangePicture(bool undo_copy, bool refresh_title, const std::function<void(Picture&)>& operation);
+  void SetAlphaBlend(bool on);
+  // With QEL_TEST_DUMP naming a file, writes the picture there as BMP (an empty file for
+  // an empty picture): end-to-end tests read the picture back this way.
+  void DumpPictureForTests() const;
   // The scroll offsets between the control and the window, zero without scroll bars.
   QPoint ScrollShift() const;
 
@@ -157,6 +208,8 @@ class TForm1 : public QWidget {
   QMenu* popup_ = nullptr;
   std::map<std::string, QAction*, std::less<>> items_;
   std::map<std::string, Handler, std::less<>> handlers_;
+  bool alpha_blend_ = false;
+  int alpha_blend_value_ = 200;
 };
 
 }  // namespace qel

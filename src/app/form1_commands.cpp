@@ -103,6 +103,7 @@ void TForm1::ItemTriggered(const CommandItem& item) {
   if (it == handlers_.end()) return;
   const Handler handler = it->second;
   handler(item.name);
+  DumpPictureForTests();
 }
 
 bool TForm1::DispatchShortcut(std::uint16_t code) {

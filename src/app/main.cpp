@@ -25,6 +25,9 @@ int main(int argc, char** argv) {
     if (arguments.size() > 1) start_file = qel::PathFromQString(arguments.at(1));
 
     qel::TForm1 form(qel::MakeQtPlatform(), start_file);
+    // The options window, hidden until asked for, belongs to the main window. It reads
+    // the settings file beside the executable and pushes the options into the form.
+    form.CreateOptionsWindow(qel::PathFromQString(QCoreApplication::applicationFilePath()));
     form.show();
     status = application.exec();
     application.SetMessageBox(nullptr);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "imaging/rounding.h"
+#include "imaging/row_split.h"
 
 namespace qel {
 
@@ -18,10 +19,23 @@ using ByteTable = std::array<std::uint8_t, 256>;
 // Applies a table to every byte of every pixel (the row padding is left alone).
 void MapBytes(Picture& picture, const ByteTable& table) {
   const std::size_t bytes = 3 * std::size_t(picture.Width());
-  for (int y = 0; y < picture.Height(); ++y) {
+  ForEachRow(picture.Width(), picture.Height(), [&](int y) {
     std::uint8_t* row = picture.Row(y);
     for (std::size_t i = 0; i < bytes; ++i) row[i] = table[row[i]];
-  }
+  });
+}
+
+// The grey of a pixel: 0.3 red + 0.59 green + 0.11 blue in long double, rounded halves
+// to even. That value lies within 1e-15 of s / 100 with s = 30 red + 59 green + 11 blue,
+// an integer; unless s ends in 50 it is at least 0.01 from a half, and rounding it is
+// rounding s / 100. Only the pixels whose s ends in 50 need the long double sum, whose
+// own rounding error then decides which way they go.
+std::uint8_t GreyOf(const std::uint8_t* p) {
+  const int s = 30 * p[2] + 59 * p[1] + 11 * p[0];
+  if (s % 100 != 50) return static_cast<std::uint8_t>((s + 50) / 100);
+  // The weights sum to 1, so the grey never leaves 0..255.
+  const long double grey = 0.3L * p[2] + 0.59L * p[1] + 0.11L * p[0];
+  return ClampToByte(static_cast<std::int32_t>(RoundHalfEven(grey)));
 }
 
 // The formulas of each operation for one byte c. Integer division truncates toward
@@ -62,28 +76,29 @@ void ContrastPicture(Picture& picture, int percent) {
 }
 
 void GrayPicture(Picture& picture) {
-  for (int y = 0; y < picture.Height(); ++y) {
+  ForEachRow(picture.Width(), picture.Height(), [&](int y) {
     std::uint8_t* p = picture.Row(y);
-    for (int x = 0; x < picture.Width(); ++x, p += 3) {
-      // The weights sum to 1, so the grey never leaves 0..255.
-      const long double grey = 0.3L * p[2] + 0.59L * p[1] + 0.11L * p[0];
-      const auto v = ClampToByte(static_cast<std::int32_t>(RoundHalfEven(grey)));
-      p[0] = p[1] = p[2] = v;
-    }
-  }
+    for (int x = 0; x < picture.Width(); ++x, p += 3) p[0] = p[1] = p[2] = GreyOf(p);
+  });
 }
 
 void SepiaPicture(Picture& picture, std::uint8_t depth) {
-  // Computed in int, so depths above 127 saturate at 255 like the smaller ones.
-  for (int y = 0; y < picture.Height(); ++y) {
+  // Computed in int, so depths above 127 saturate at 255 like the smaller ones. The
+  // green and the red follow from the average alone.
+  ByteTable green{}, red{};
+  for (int average = 0; average < 256; ++average) {
+    green[std::size_t(average)] = static_cast<std::uint8_t>(std::min(average + depth, 255));
+    red[std::size_t(average)] = static_cast<std::uint8_t>(std::min(average + 2 * depth, 255));
+  }
+  ForEachRow(picture.Width(), picture.Height(), [&](int y) {
     std::uint8_t* p = picture.Row(y);
     for (int x = 0; x < picture.Width(); ++x, p += 3) {
       const int average = (p[0] + p[1] + p[2]) / 3;
       p[0] = static_cast<std::uint8_t>(average);
-      p[1] = static_cast<std::uint8_t>(std::min(average + depth, 255));
-      p[2] = static_cast<std::uint8_t>(std::min(average + 2 * depth, 255));
+      p[1] = green[std::size_t(average)];
+      p[2] = red[std::size_t(average)];
     }
-  }
+  });
 }
 
 }  // namespace qel

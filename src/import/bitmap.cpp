@@ -69,6 +69,7 @@ void TBitmap::ReleaseHandle() {
   data_.reset();
   palette_.clear();
   transparent_ = false;
+  transparent_color_ = kNoColor;
   alpha_blended_ = false;
 }
 
@@ -164,7 +165,7 @@ void TBitmap::Draw(Picture& target, int x, int y) const {
   std::vector<std::uint8_t> bgr(std::size_t(width_) * 3);
   const bool blend = alpha_blended_ && format_ == TPixelFormat::pf32bit;
   TColor key = 0;
-  if (transparent_ && !blend) key = PixelColor(0, height_ - 1);
+  if (transparent_ && !blend) key = transparent_color_ != kNoColor ? transparent_color_ : PixelColor(0, height_ - 1);
   for (int ty = y0; ty < y1; ++ty) {
     const int sy = ty - y;
     RowToBGR(sy, bgr.data());
@@ -203,6 +204,7 @@ void TBitmap::AssignPicture(const Picture& picture) {
   for (int y = 0; y < height_; ++y) std::memcpy(ScanLine(y), picture.Row(y), std::size_t(width_) * 3);
   palette_ = picture.GetPalette();
   transparent_ = picture.Transparent();
+  transparent_color_ = kNoColor;
   alpha_blended_ = false;
 }
 

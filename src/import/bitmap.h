@@ -31,6 +31,10 @@ class TBitmap : public TGraphic {
   int Height() const override { return height_; }
   bool Transparent() const override { return transparent_; }
   void SetTransparent(bool on) { transparent_ = on; }
+  // The colour that a transparent bitmap leaves out when it draws itself: a fixed
+  // colour, or kNoColor for that of the bottom-left pixel (the default).
+  TColor TransparentColor() const { return transparent_color_; }
+  void SetTransparentColor(TColor color) { transparent_color_ = color; }
   Palette GetPalette() const override { return palette_; }
   const Palette& PaletteRef() const { return palette_; }
   void SetPalette(Palette palette) { palette_ = std::move(palette); }
@@ -77,6 +81,7 @@ class TBitmap : public TGraphic {
   std::unique_ptr<std::uint8_t[]> data_;
   Palette palette_;
   bool transparent_ = false;
+  TColor transparent_color_ = kNoColor;
   bool alpha_blended_ = false;
 };
 

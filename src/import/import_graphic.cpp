@@ -39,6 +39,7 @@ void TImportGraphic::Assign(const TImportGraphic& source) {
   }
   SetPalette(source.PaletteRef());
   SetTransparent(source.Transparent());
+  SetTransparentColor(source.TransparentColor());
   SetAlphaBlended(source.AlphaBlended());
 }
 

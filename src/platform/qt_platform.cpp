@@ -4,8 +4,17 @@
 namespace qel {
 
 Platform MakeQtPlatform() {
-  return Platform{MakeQtFileDialogs(), MakeQtMessageBox(), MakeQtClipboard(),       MakeXdgMail(),
-                  MakeXdgShell(),      MakeUserRegistry(), MakeUserDesktopEntries()};
+  Platform platform;
+  platform.dialogs = MakeQtFileDialogs();
+  platform.messages = MakeQtMessageBox();
+  platform.clipboard = MakeQtClipboard();
+  platform.mail = MakeXdgMail();
+  platform.shell = MakeXdgShell();
+  platform.registry = MakeUserRegistry();
+  platform.desktop_entries = MakeUserDesktopEntries();
+  platform.colors = MakeQtColorDialog();
+  platform.screen = MakeQtScreenGrabber();
+  return platform;
 }
 
 }  // namespace qel

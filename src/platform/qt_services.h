@@ -4,8 +4,10 @@
 #include <memory>
 
 #include "platform/clipboard.h"
+#include "platform/color_dialog.h"
 #include "platform/file_dialogs.h"
 #include "platform/message_box.h"
+#include "platform/screen_grabber.h"
 
 namespace qel {
 
@@ -15,5 +17,9 @@ std::unique_ptr<FileDialogs> MakeQtFileDialogs();
 std::unique_ptr<MessageBox> MakeQtMessageBox();
 // The system clipboard through QClipboard: any image on it counts as a bitmap.
 std::unique_ptr<Clipboard> MakeQtClipboard();
+// QColorDialog.
+std::unique_ptr<ColorDialog> MakeQtColorDialog();
+// The screens' pixels through QScreen::grabWindow on the whole desktop.
+std::unique_ptr<ScreenGrabber> MakeQtScreenGrabber();
 
 }  // namespace qel

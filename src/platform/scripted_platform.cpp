@@ -52,6 +52,27 @@ bool ScriptedDesktopEntries::Remove(const std::string& file_name) {
   return true;
 }
 
+std::optional<TColor> ScriptedColorDialog::ChooseColor(QWidget*, TColor initial) {
+  initial_colors.push_back(initial);
+  if (answers.empty()) return std::nullopt;
+  const std::optional<TColor> answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+Picture ScriptedScreen::Grab(const QRect& area) {
+  if (on_grab) on_grab();
+  grabs.push_back(area);
+  if (area.isEmpty()) return {};
+  Picture picture = NewPicture(area.width(), area.height(), RGBColor(0, 0, 0));
+  const QRect shown = area & QRect(origin, QSize(screen.Width(), screen.Height()));
+  for (int y = shown.top(); y <= shown.bottom(); ++y) {
+    for (int x = shown.left(); x <= shown.right(); ++x)
+      picture.SetPixel(x - area.left(), y - area.top(), screen.Pixel(x - origin.x(), y - origin.y()));
+  }
+  return picture;
+}
+
 ScriptedPlatform::ScriptedPlatform() {
   auto scripted_dialogs = std::make_unique<ScriptedFileDialogs>();
   auto scripted_messages = std::make_unique<ScriptedMessageBox>();
@@ -67,10 +88,19 @@ ScriptedPlatform::ScriptedPlatform() {
   shell = scripted_shell.get();
   registry = scripted_registry.get();
   desktop_entries = scripted_entries.get();
-  platform =
-      Platform{std::move(scripted_dialogs), std::move(scripted_messages), std::move(scripted_clipboard),
-               std::move(scripted_mail),    std::move(scripted_shell),    std::move(scripted_registry),
-               std::move(scripted_entries)};
+  platform.dialogs = std::move(scripted_dialogs);
+  platform.messages = std::move(scripted_messages);
+  platform.clipboard = std::move(scripted_clipboard);
+  platform.mail = std::move(scripted_mail);
+  platform.shell = std::move(scripted_shell);
+  platform.registry = std::move(scripted_registry);
+  platform.desktop_entries = std::move(scripted_entries);
+  auto scripted_colors = std::make_unique<ScriptedColorDialog>();
+  auto scripted_screen = std::make_unique<ScriptedScreen>();
+  colors = scripted_colors.get();
+  screen = scripted_screen.get();
+  platform.colors = std::move(scripted_colors);
+  platform.screen = std::move(scripted_screen);
 }
 
 }  // namespace qel

@@ -2,8 +2,12 @@
 // drive the main window without dialogs, message boxes or the desktop's clipboard.
 #pragma once
 
+#include <QPoint>
+#include <QRect>
 #include <deque>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,6 +88,26 @@ class ScriptedDesktopEntries final : public DesktopEntries {
   bool Remove(const std::string& file_name) override;
 };
 
+// Answers each colour dialog with the next scripted answer (nullopt: cancel); an empty
+// script cancels. Records the colour each dialog started on.
+class ScriptedColorDialog final : public ColorDialog {
+ public:
+  std::deque<std::optional<TColor>> answers;
+  std::vector<TColor> initial_colors;
+  std::optional<TColor> ChooseColor(QWidget* parent, TColor initial) override;
+};
+
+// A screen made of a picture whose top-left pixel lies at origin; everything outside it
+// is black. Records each grabbed rectangle and calls on_grab (when set) first.
+class ScriptedScreen final : public ScreenGrabber {
+ public:
+  Picture screen;
+  QPoint origin;
+  std::vector<QRect> grabs;
+  std::function<void()> on_grab;
+  Picture Grab(const QRect& area) override;
+};
+
 // A platform of scripted services, with handles on them that stay valid while the
 // window that took the platform lives.
 struct ScriptedPlatform {
@@ -94,6 +118,8 @@ struct ScriptedPlatform {
   ScriptedShell* shell = nullptr;
   ScriptedRegistry* registry = nullptr;
   ScriptedDesktopEntries* desktop_entries = nullptr;
+  ScriptedColorDialog* colors = nullptr;
+  ScriptedScreen* screen = nullptr;
   Platform platform;
 
   ScriptedPlatform();

@@ -29,13 +29,13 @@ class ClipboardTest : public QObject {
     // Current only: the slot receives a copy, the picture stays.
     v.form->LoadImage(a);
     v.form->Undolastchange1Click();
-    QCOMPARE(v.Title(), QString("30 x 20 pix [0] (a.qtp)"));
+    QCOMPARE(v.Title(), QString("30 x 20 pix [0] (a.bmp)"));
     QCOMPARE(v.Doc().UndoFileName, a);
     QVERIFY(SamePixels(v.Doc().UndoPicture(), v.Doc().Current()));
     // Both: pictures and names change places.
     v.form->LoadImage(b);
     v.form->Undolastchange1Click();
-    QCOMPARE(v.Title(), QString("30 x 20 pix [0] (a.qtp)"));
+    QCOMPARE(v.Title(), QString("30 x 20 pix [0] (a.bmp)"));
     QCOMPARE(v.Doc().UndoFileName, b);
     QCOMPARE(v.Doc().UndoPicture().Width(), 40);
     // Current empty: the slot's picture comes back and the slot keeps it.
@@ -43,7 +43,7 @@ class ClipboardTest : public QObject {
     v.form->Clearimage1Click();
     QCOMPARE(v.Doc().UndoFileName, a);
     v.form->Undolastchange1Click();
-    QCOMPARE(v.Title(), QString("30 x 20 pix [0] (a.qtp)"));
+    QCOMPARE(v.Title(), QString("30 x 20 pix [0] (a.bmp)"));
     QCOMPARE(v.Doc().UndoPicture().Width(), 30);
     QCOMPARE(v.Doc().UndoFileName, a);
   }
@@ -74,7 +74,7 @@ class ClipboardTest : public QObject {
     v.form->Pasteimage1Click();
     v.Key(Qt::Key_V, Qt::ControlModifier);
     v.DoubleClick({3, 3});
-    QCOMPARE(v.Title(), QString("64 x 48 pix [0] (photo.qtp)"));
+    QCOMPARE(v.Title(), QString("64 x 48 pix [0] (photo.bmp)"));
     QVERIFY(v.Doc().UndoPicture().Empty());
   }
 

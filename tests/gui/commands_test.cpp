@@ -148,7 +148,7 @@ class CommandsTest : public QObject {
     v.Key(Qt::Key_R, Qt::ControlModifier);
     v.DoubleClick({299, 0});
     QCOMPARE(v.Messages(), std::vector<std::string>({"Bitmap must be at least 3x3", "Out of memory."}));
-    QCOMPARE(v.Title(), QString("90 x 60 pix [0] (keep.qtp)"));
+    QCOMPARE(v.Title(), QString("90 x 60 pix [0] (keep.bmp)"));
     QVERIFY(v.form->isVisible());
     v.Key(Qt::Key_X, Qt::ControlModifier);
     QCOMPARE(v.Title(), QString("0 x 0 pix [0] ()"));

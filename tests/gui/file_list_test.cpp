@@ -9,6 +9,7 @@
 #include "app/open_filter.h"
 #include "gui/helpers/viewer_fixture.h"
 #include "imaging/picture_container.h"
+#include "output/save_picture_file.h"
 #include "platform/filter_text.h"
 
 using namespace qel;
@@ -49,21 +50,17 @@ class FileListTest : public QObject {
   }
 
   void DroppedFolderKeepsPictureFilesDirectlyInsideIt() {
-    // The jpg and png here are test pictures: their readers are the test reader.
-    UnregisterTestReader();
-    RegisterFormats({"jpg", "png"});
+    // Real JPEG and PNG files, read by their own readers.
     Folder folder;
-    folder.Picture("a.jpg", PatternPicture(60, 30));
+    SavePictureFile(folder.Path("a.jpg"), PatternPicture(60, 30), true);
     folder.TextFile("b.txt");
-    folder.Picture("c.PNG", PatternPicture(10, 10));
+    SavePictureFile(folder.Path("c.PNG"), PatternPicture(10, 10), true);
     folder.Picture(".cover.jpg", PatternPicture(10, 10));
     const std::string sub = folder.SubFolder("more");
     WritePictureFile(sub + "/d.jpg", PatternPicture(10, 10));
     folder.TextFile("noextension");
     Viewer v;
     v.Drop({folder.Root()});
-    UnregisterTestReader();
-    RegisterFormats();
 
     // File-system order is whatever the folder yields; both entries, nothing else.
     std::vector<std::string> names = Names(v.Doc().FileList);
@@ -88,8 +85,8 @@ class FileListTest : public QObject {
     Viewer v(files.c);
     const std::string missing = files.folder.Path(PictureName("gone"));
     v.Drop({files.b, files.folder.TextFile("x.txt"), missing, files.a});
-    QCOMPARE(Names(v.Doc().FileList), std::vector<std::string>({"b.qtp", "a.qtp"}));
-    QCOMPARE(v.Title(), QString("40 x 20 pix [2] (b.qtp)"));
+    QCOMPARE(Names(v.Doc().FileList), std::vector<std::string>({"b.bmp", "a.bmp"}));
+    QCOMPARE(v.Title(), QString("40 x 20 pix [2] (b.bmp)"));
     // No undo copy for a drop.
     QVERIFY(v.Doc().UndoPicture().Empty());
   }
@@ -106,7 +103,7 @@ class FileListTest : public QObject {
     v.Drop({path});
     QCOMPARE(v.Doc().FileList, std::vector<std::string>({path}));
     QCOMPARE(v.Doc().CurrentFileName, path);
-    QCOMPARE(v.Title(), QString("7 x 5 pix [1] (deep.qtp)"));
+    QCOMPARE(v.Title(), QString("7 x 5 pix [1] (deep.bmp)"));
   }
 
   void DroppingOnlyUnreadableFilesEmptiesTheListAndNothingElse() {
@@ -142,21 +139,21 @@ class FileListTest : public QObject {
     v.Doc().ListIndex = 2;
     v.form->LoadImage(files.b);
     v.Key(Qt::Key_Up);
-    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.qtp)"));
+    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.bmp)"));
     v.Key(Qt::Key_Up);
-    QCOMPARE(v.Title(), QString("30 x 20 pix [3] (a.qtp)"));
+    QCOMPARE(v.Title(), QString("30 x 20 pix [3] (a.bmp)"));
     // Undo brings back the picture before the step and its name; undo again redoes.
     v.Key(Qt::Key_U, Qt::ControlModifier);
-    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.qtp)"));
+    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.bmp)"));
     v.Key(Qt::Key_U, Qt::ControlModifier);
-    QCOMPARE(v.Title(), QString("30 x 20 pix [3] (a.qtp)"));
+    QCOMPARE(v.Title(), QString("30 x 20 pix [3] (a.bmp)"));
     v.Key(Qt::Key_Down);
-    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.qtp)"));
+    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.bmp)"));
     // Modifiers do not matter for the step keys.
     v.Key(Qt::Key_Down, Qt::ShiftModifier);
-    QCOMPARE(v.Title(), QString("40 x 20 pix [3] (b.qtp)"));
+    QCOMPARE(v.Title(), QString("40 x 20 pix [3] (b.bmp)"));
     v.Key(Qt::Key_Up, Qt::ControlModifier);
-    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.qtp)"));
+    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.bmp)"));
   }
 
   void DeleteKeepsTheCursorNumber() {
@@ -166,21 +163,21 @@ class FileListTest : public QObject {
     v.Doc().ListIndex = 2;
     v.form->LoadImage(files.b);
     v.Key(Qt::Key_Delete, Qt::ControlModifier);
-    QCOMPARE(Names(v.Doc().FileList), std::vector<std::string>({"a.qtp", "c.qtp"}));
-    QCOMPARE(v.Title(), QString("40 x 20 pix [2] (b.qtp)"));
+    QCOMPARE(Names(v.Doc().FileList), std::vector<std::string>({"a.bmp", "c.bmp"}));
+    QCOMPARE(v.Title(), QString("40 x 20 pix [2] (b.bmp)"));
     QCOMPARE(v.Doc().ListIndex, 2);
     // Cursor 2 is not less than 2: Up wraps to a. Down from 2 also gives a.
     v.Key(Qt::Key_Up);
-    QCOMPARE(v.Title(), QString("30 x 20 pix [2] (a.qtp)"));
+    QCOMPARE(v.Title(), QString("30 x 20 pix [2] (a.bmp)"));
     v.Doc().ListIndex = 2;
     v.Key(Qt::Key_Down);
-    QCOMPARE(v.Title(), QString("30 x 20 pix [2] (a.qtp)"));
+    QCOMPARE(v.Title(), QString("30 x 20 pix [2] (a.bmp)"));
     // Past the end after deleting the last entry: Delete does nothing more.
     v.Doc().ListIndex = 2;
     v.Key(Qt::Key_Delete);
     QCOMPARE(v.Doc().ListIndex, 2);
     v.Key(Qt::Key_Delete);
-    QCOMPARE(Names(v.Doc().FileList), std::vector<std::string>({"a.qtp"}));
+    QCOMPARE(Names(v.Doc().FileList), std::vector<std::string>({"a.bmp"}));
   }
 
   void ClearListLeavesPictureAndCursorAndStopsStepping() {
@@ -191,11 +188,11 @@ class FileListTest : public QObject {
     v.Key(Qt::Key_X, Qt::AltModifier);
     QVERIFY(v.Doc().FileList.empty());
     QCOMPARE(v.Doc().ListIndex, 1);
-    QCOMPARE(v.Title(), QString("30 x 20 pix [0] (a.qtp)"));
+    QCOMPARE(v.Title(), QString("30 x 20 pix [0] (a.bmp)"));
     v.Key(Qt::Key_Up);
     v.Key(Qt::Key_Down);
     v.Key(Qt::Key_Delete);
-    QCOMPARE(v.Title(), QString("30 x 20 pix [0] (a.qtp)"));
+    QCOMPARE(v.Title(), QString("30 x 20 pix [0] (a.bmp)"));
     QVERIFY(v.Doc().UndoPicture().Empty());
   }
 
@@ -207,14 +204,14 @@ class FileListTest : public QObject {
     v.services.dialogs->open_answers.push_back({files.c, no_extension, files.b});
     v.form->Item("Loadimage1")->trigger();
     QCOMPARE(v.services.dialogs->last_open_filter, OpenPictureFilter());
-    QCOMPARE(Names(v.Doc().FileList), std::vector<std::string>({"c.qtp", "plain", "b.qtp"}));
-    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.qtp)"));
+    QCOMPARE(Names(v.Doc().FileList), std::vector<std::string>({"c.bmp", "plain", "b.bmp"}));
+    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.bmp)"));
     QCOMPARE(v.Doc().UndoFileName, files.a);
     // The file without extension is in the list; loading it fails with the loader's error.
     v.Key(Qt::Key_Up);
     QCOMPARE(v.Messages(), std::vector<std::string>({"Unknown picture file extension (.)"}));
     QCOMPARE(v.Doc().ListIndex, 2);
-    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.qtp)"));
+    QCOMPARE(v.Title(), QString("50 x 20 pix [3] (c.bmp)"));
     // A cancelled dialog changes nothing.
     v.form->Item("Loadimage1")->trigger();
     QCOMPARE(v.Doc().FileList.size(), std::size_t(3));
@@ -225,7 +222,7 @@ class FileListTest : public QObject {
     Viewer v(files.a);
     WritePictureFile(files.a, PatternPicture(33, 11));
     v.Key(Qt::Key_L, Qt::ControlModifier);
-    QCOMPARE(v.Title(), QString("33 x 11 pix [0] (a.qtp)"));
+    QCOMPARE(v.Title(), QString("33 x 11 pix [0] (a.bmp)"));
     QVERIFY(v.Doc().UndoPicture().Empty());
   }
 

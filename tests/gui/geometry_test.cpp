@@ -50,26 +50,26 @@ class GeometryTest : public QObject {
   void TitleShowsTheDrawnSizeInTheWindow() {
     Folder folder;
     Viewer v(folder.Picture(PictureName("tall"), PatternPicture(800, 1200)));
-    QCOMPARE(v.Title(), QString("149 x 225 pix [0] (tall.qtp)"));
+    QCOMPARE(v.Title(), QString("149 x 225 pix [0] (tall.bmp)"));
     v.form->LoadImage(folder.Picture(PictureName("small"), PatternPicture(200, 100)));
-    QCOMPARE(v.Title(), QString("200 x 100 pix [0] (small.qtp)"));
+    QCOMPARE(v.Title(), QString("200 x 100 pix [0] (small.bmp)"));
     // Oversize repaints but leaves the title until the next refresh.
     v.form->Item("Allowoversize1")->trigger();
     QVERIFY(v.form->Img()->Stretch());
-    QCOMPARE(v.Title(), QString("200 x 100 pix [0] (small.qtp)"));
+    QCOMPARE(v.Title(), QString("200 x 100 pix [0] (small.bmp)"));
     v.SetClientSize(400, 225);
-    QCOMPARE(v.Title(), QString("400 x 200 pix [0] (small.qtp)"));
+    QCOMPARE(v.Title(), QString("400 x 200 pix [0] (small.bmp)"));
   }
 
   void FittingOffShowsThePictureWithScrollBars() {
     Folder folder;
     Viewer v(folder.Picture(PictureName("big"), PatternPicture(1600, 1200)));
-    QCOMPARE(v.Title(), QString("300 x 225 pix [0] (big.qtp)"));
+    QCOMPARE(v.Title(), QString("300 x 225 pix [0] (big.bmp)"));
     QVERIFY(!v.form->HasScrollBars());
     v.Key(Qt::Key_F, Qt::ControlModifier);
     QVERIFY(!v.form->Checked("Fittowindow1"));
     QCOMPARE(v.form->Img()->size(), QSize(1600, 1200));
-    QCOMPARE(v.Title(), QString("1600 x 1200 pix [0] (big.qtp)"));
+    QCOMPARE(v.Title(), QString("1600 x 1200 pix [0] (big.bmp)"));
     QTRY_VERIFY(v.form->HasScrollBars());
     // A new picture gives the control its size; an empty one leaves it as it was.
     v.form->LoadImage(folder.Picture(PictureName("mid"), PatternPicture(500, 400)));
@@ -81,7 +81,7 @@ class GeometryTest : public QObject {
     v.Key(Qt::Key_F, Qt::ControlModifier);
     QVERIFY(v.form->Checked("Fittowindow1"));
     QCOMPARE(v.form->Img()->size(), QSize(300, 225));
-    QCOMPARE(v.Title(), QString("281 x 225 pix [0] (mid.qtp)"));
+    QCOMPARE(v.Title(), QString("281 x 225 pix [0] (mid.bmp)"));
     QTRY_VERIFY(!v.form->HasScrollBars());
   }
 

@@ -31,7 +31,7 @@ class SaveTest : public QObject {
   Q_OBJECT
 
  private slots:
-  // The test reader opens these extensions, so the files start as BMP data.
+  // The BMP reader opens these extensions too, so the files start as BMP data.
   void initTestCase() { RegisterFormats({"jpg", "jpeg", "png", "jp"}); }
 
   void SaveWritesTheCurrentFileInPlaceOrBesideIt() {

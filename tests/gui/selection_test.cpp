@@ -40,7 +40,7 @@ class SelectionTest : public QObject {
     Folder folder;
     const std::string path = folder.Picture(PictureName("wide"), PatternPicture(1200, 800));
     Viewer v(path);
-    QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.qtp)"));
+    QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.bmp)"));
     v.Press({10, 10}, Qt::AltModifier);
     QVERIFY(v.form->Selection().Selecting);
     QCOMPARE(v.Title(), QString("Crop size: 0 x 0 pixs"));
@@ -58,7 +58,7 @@ class SelectionTest : public QObject {
     QVERIFY(v.Doc().CurrentFileName.empty());
     QCOMPARE(v.Title(), QString("300 x 150 pix [0] ()"));
     v.Key(Qt::Key_U, Qt::ControlModifier);
-    QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.qtp)"));
+    QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.bmp)"));
     QCOMPARE(v.Doc().Current().Width(), 1200);
   }
 
@@ -69,7 +69,7 @@ class SelectionTest : public QObject {
     v.Move({110, 60});
     v.Release({110, 60}, Qt::NoModifier);
     QCOMPARE(v.Doc().Current().Width(), 1200);
-    QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.qtp)"));
+    QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.bmp)"));
     QVERIFY(v.Doc().UndoPicture().Empty());
   }
 
@@ -81,7 +81,7 @@ class SelectionTest : public QObject {
     QVERIFY(!v.form->Selection().Selecting);
     v.Move({100, 100}, Qt::RightButton);
     v.Release({100, 100}, Qt::AltModifier, Qt::RightButton);
-    QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.qtp)"));
+    QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.bmp)"));
     QCOMPARE(v.Doc().Current().Width(), 1200);
   }
 
@@ -100,7 +100,7 @@ class SelectionTest : public QObject {
     QVERIFY(v.Doc().Current().Empty());
     QCOMPARE(v.Title(), QString("0 x 0 pix [0] ()"));
     v.Key(Qt::Key_U, Qt::ControlModifier);
-    QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.qtp)"));
+    QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.bmp)"));
   }
 
   void DragToTheUpperLeftShowsNegativeSizesAndCropsTheSameArea() {

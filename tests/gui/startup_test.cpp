@@ -29,8 +29,8 @@ class StartupTest : public QObject {
     QVERIFY(v.Doc().FileList.empty());
     QCOMPARE(v.Doc().ListIndex, 0);
     // The option values until the options window pushes its own.
-    QCOMPARE(v.Doc().Options.BorderColor, TColor(0xFFFFFF));
-    QCOMPARE(v.Doc().Options.FrameColor, TColor(0x808080));
+    QCOMPARE(v.Doc().Options.BorderColor, TColor(0x808080));
+    QCOMPARE(v.Doc().Options.FrameColor, TColor(0xFFFFFF));
     QCOMPARE(v.Doc().Options.BorderWidth, 10);
     QVERIFY(v.Doc().Options.Sharpen);
     QCOMPARE(v.Doc().Options.Filter, 5);
@@ -47,7 +47,7 @@ class StartupTest : public QObject {
     Folder folder;
     const std::string path = folder.Picture(PictureName("wide"), PatternPicture(1200, 800));
     Viewer v(path);
-    QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.qtp)"));
+    QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.bmp)"));
     QCOMPARE(v.Doc().CurrentFileName, path);
     QVERIFY(v.Doc().FileList.empty());
     QCOMPARE(v.Doc().ListIndex, 0);
@@ -72,9 +72,9 @@ class StartupTest : public QObject {
     Viewer v;
     v.Doc().FileList = paths;
     v.form->LoadImage(beach);
-    QCOMPARE(v.Title(), QString("300 x 200 pix [12] (beach.qtp)"));
+    QCOMPARE(v.Title(), QString("300 x 200 pix [12] (beach.bmp)"));
     v.SetClientSize(150, 225);
-    QCOMPARE(v.Title(), QString("150 x 100 pix [12] (beach.qtp)"));
+    QCOMPARE(v.Title(), QString("150 x 100 pix [12] (beach.bmp)"));
   }
 
   void MenuCaptionsShortcutsAndSwitches() {

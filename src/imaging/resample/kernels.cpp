@@ -77,12 +77,65 @@ float MitchellKernel(float x) {
 
 namespace {
 
+// The double twins of the kernels above.
+
+double SincApproximate(float t) {
+  if (t == 0.0f) return 1.0;
+  const float pi_t = static_cast<float>(kPi * Real(t));
+  return std::sin(double(pi_t)) / double(pi_t);
+}
+
+double BoxApproximate(float x) {
+  return BoxKernel(x);
+}
+
+double TriangleApproximate(float x) {
+  const double a = std::fabs(double(x));
+  return a < 1 ? 1 - a : 0.0;
+}
+
+double HermiteApproximate(float x) {
+  const double a = std::fabs(double(x));
+  return a < 1 ? (2 * a - 3) * a * a + 1 : 0.0;
+}
+
+double BellApproximate(float x) {
+  const double a = std::fabs(double(x));
+  if (a < 0.5) return 0.75 - a * a;
+  if (a < 1.5) return 0.5 * (a - 1.5) * (a - 1.5);
+  return 0.0;
+}
+
+double BSplineApproximate(float x) {
+  const double a = std::fabs(double(x));
+  if (a < 1) return a * a * a / 2 - a * a + 2.0 / 3;
+  if (a < 2) return (2 - a) * (2 - a) * (2 - a) / 6;
+  return 0.0;
+}
+
+double Lanczos3Approximate(float x) {
+  const float a = std::fabs(x);
+  if (!(a < 3.0f)) return 0.0;
+  return SincApproximate(a) * SincApproximate(static_cast<float>(Real(a) / 3));
+}
+
+double MitchellApproximate(float x) {
+  const double a = std::fabs(double(x));
+  const double a2 = a * a, a3 = a2 * a;
+  if (a < 1) return (7 * a3 - 12 * a2 + 16.0 / 3) / 6;
+  if (a < 2) return (-7.0 / 3 * a3 + 12 * a2 - 20 * a + 32.0 / 3) / 6;
+  return 0.0;
+}
+
 // Indexed by filter number.
 constexpr FilterKernel kKernels[kFilterCount] = {
-    {"Box", &BoxKernel, 0.5f},           {"Triangle", &TriangleKernel, 1.0f},
-    {"Hermite", &HermiteKernel, 1.0f},   {"Bell", &BellKernel, 1.5f},
-    {"BSpline", &BSplineKernel, 2.0f},   {"Lanczos3", &Lanczos3Kernel, 3.0f},
-    {"Mitchell", &MitchellKernel, 2.0f},
+    {"Box", &BoxKernel, 0.5f, &BoxApproximate},
+    {"Triangle", &TriangleKernel, 1.0f, &TriangleApproximate},
+    {"Hermite", &HermiteKernel, 1.0f, &HermiteApproximate},
+    {"Bell", &BellKernel, 1.5f, &BellApproximate},
+    {"BSpline", &BSplineKernel, 2.0f, &BSplineApproximate},
+    {"Lanczos3", &Lanczos3Kernel, 3.0f, &Lanczos3Approximate},
+    {"Mitchell", &MitchellKernel, 2.0f, &MitchellApproximate},
 };
 
 }  // namespace

@@ -7,11 +7,18 @@
 namespace qel::resample {
 
 using KernelFunction = float (*)(float x);
+// The same kernel in double arithmetic: the same pieces and comparisons, the arguments
+// that the float kernel rounds to a float rounded alike, and a result within 2^-21 of
+// the float kernel's, relative to it, or within 2^-42 absolutely (the float kernel
+// rounds to a float, this does not). Cheap where the float kernel takes long double
+// trigonometry; the fast engine uses it to tell most weights without the float kernel.
+using ApproximateFunction = double (*)(float x);
 
 struct FilterKernel {
   std::string_view name;
   KernelFunction function;
   float radius;  // the default radius: the kernel's support
+  ApproximateFunction approximate;
 };
 
 float BoxKernel(float x);

@@ -1,11 +1,12 @@
 #include "imaging/resample.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cctype>
+#include <cstdint>
 #include <string>
 
 #include "imaging/errors.h"
+#include "imaging/resample/engine.h"
 #include "imaging/resample/kernels.h"
 #include "imaging/resample/line_cache.h"
 #include "imaging/resample/passes.h"
@@ -60,11 +61,17 @@ void ResizePicture(Picture& picture, int width, int height, int filter) {
 }
 
 void ResampleInto(int width, int height, int filter, float radius, const Picture& source, Picture& target) {
-  using namespace resample;
+  resample::ResampleIntoFast(width, height, filter, radius, source, target, resample::EngineOptions{});
+}
+
+namespace resample {
+
+ResampleSetup CheckResample(int width, int height, int filter, float radius, const Picture& source) {
   if (width < 0 || height < 0) throw Error("Cannot resize a picture to " + SizeText(width, height) + ".");
   if (!WithinPictureLimits(width, height)) {
-    throw EOutOfResources("Cannot resize a picture to " + SizeText(width, height) + ": that is larger than the " +
-                          std::to_string(kMaxPicturePixels) + " pixels this tool handles.");
+    throw EOutOfResources("Cannot resize a picture to " + SizeText(width, height) +
+                          ": that is larger than the " + std::to_string(kMaxPicturePixels) +
+                          " pixels this tool handles.");
   }
   // The first pass makes a picture of the new width and the old height.
   if (!WithinPictureLimits(width, source.Height())) {
@@ -79,6 +86,12 @@ void ResampleInto(int width, int height, int filter, float radius, const Picture
     throw Error("The resampling radius " + std::to_string(radius) + " is larger than " +
                 std::to_string(int(kMaxRadius)) + ".");
   }
+  return {&kernel, radius};
+}
+
+void ResampleIntoReference(int width, int height, int filter, float radius, const Picture& source,
+                           Picture& target) {
+  const ResampleSetup setup = CheckResample(width, height, filter, radius, source);
 
   // The result is built aside and handed to the target at the end: the target keeps what
   // it held when a step fails, and source and target may be one object.
@@ -93,14 +106,16 @@ void ResampleInto(int width, int height, int filter, float radius, const Picture
     intermediate.SetSizeUninitialized(width, source_height);
     {
       const WeightTable columns =
-          BuildWeightTable(width, source_width, AxisScale(width, source_width), kernel, radius);
+          BuildWeightTable(width, source_width, AxisScale(width, source_width), *setup.kernel, setup.radius);
       ResampleRows(source, columns, cache, intermediate);
     }
-    const WeightTable rows =
-        BuildWeightTable(height, source_height, AxisScale(height, source_height), kernel, radius);
+    const WeightTable rows = BuildWeightTable(height, source_height, AxisScale(height, source_height),
+                                              *setup.kernel, setup.radius);
     ResampleColumns(intermediate, rows, cache, result);
   }
   target.Assign(std::move(result));
 }
+
+}  // namespace resample
 
 }  // namespace qel

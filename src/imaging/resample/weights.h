@@ -24,12 +24,26 @@ class WeightTable {
   std::span<const WeightEntry> List(int i) const {
     return {entries_.data() + offsets_[i], entries_.data() + offsets_[i + 1]};
   }
+  friend bool operator==(const WeightTable&, const WeightTable&) = default;
+
+  // For the builder: room for lists and entries, an entry of the list being built, the
+  // end of that list.
+  void Reserve(std::size_t lists, std::size_t entries) {
+    offsets_.reserve(lists + 1);
+    entries_.reserve(entries);
+  }
+  void Append(WeightEntry entry) { entries_.push_back(entry); }
+  bool OpenListEmpty() const { return entries_.size() == offsets_.back(); }
+  void EndList() { offsets_.push_back(entries_.size()); }
 
  private:
-  friend WeightTable BuildWeightTable(int, int, float, const FilterKernel&, float);
   std::vector<WeightEntry> entries_;
   std::vector<std::size_t> offsets_{0};
 };
+
+inline bool operator==(const WeightEntry& a, const WeightEntry& b) {
+  return a.weight == b.weight && a.source == b.source;
+}
 
 // The scale from a source side to a target side as a 32-bit float: target / source when
 // either side is one pixel long, otherwise (target - 1) / (source - 1), which maps the
@@ -56,4 +70,15 @@ std::int32_t ReflectIndex(std::int64_t j, std::int32_t length);
 WeightTable BuildWeightTable(int target_length, int line_length, float s, const FilterKernel& kernel,
                              float radius);
 
+// The same lists with each weight taken from weight_of(x, factor), which must return
+// Round(f(x) x factor) for the kernel f, x the kernel's argument and factor 256 when
+// enlarging, s x 256 when reducing. BuildWeightTable passes the kernel's own arithmetic.
+template <typename WeightOf>
+WeightTable BuildWeightTableWith(int target_length, int line_length, float s, float radius,
+                                 WeightOf&& weight_of);
+
 }  // namespace qel::resample
+
+#include "imaging/resample/weights_impl.h"
+
+namespace qel::resample {}  // namespace qel::resample

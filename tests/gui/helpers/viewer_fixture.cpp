@@ -21,44 +21,6 @@ namespace qel::test {
 
 namespace {
 
-// Reads the uncompressed 24-bit BMP files the BMP writer makes (bottom-up rows).
-class TTestPictureGraphic final : public TGraphic {
- public:
-  static const GraphicClass& StaticClass() {
-    static const GraphicClass cls("TTestPictureGraphic", &TGraphic::StaticClass(),
-                                  &MakeGraphic<TTestPictureGraphic>);
-    return cls;
-  }
-  const GraphicClass& Class() const override { return StaticClass(); }
-
-  void LoadFromStream(TStream& stream) override {
-    std::uint8_t header[54];
-    stream.ReadBuffer(header, sizeof header);
-    auto u16 = [&](int at) { return std::uint32_t(header[at] | header[at + 1] << 8); };
-    auto u32 = [&](int at) { return u16(at) | u16(at + 2) << 16; };
-    if (header[0] != 'B' || header[1] != 'M' || u16(28) != 24 || u32(30) != 0)
-      throw EInvalidGraphic("Not a test picture");
-    const auto width = std::int32_t(u32(18)), height = std::int32_t(u32(22));
-    if (width < 0 || height < 0) throw EInvalidGraphic("Not a test picture");
-    picture_.SetSize(width, height);
-    stream.SetPosition(u32(10));
-    for (int y = height - 1; y >= 0; --y) stream.ReadBuffer(picture_.Row(y), picture_.RowSize());
-  }
-  int Width() const override { return picture_.Width(); }
-  int Height() const override { return picture_.Height(); }
-  void Draw(Picture& target, int x, int y) const override {
-    for (int row = 0; row < Height(); ++row) {
-      for (int column = 0; column < Width(); ++column) {
-        if (x + column < target.Width() && y + row < target.Height())
-          target.SetPixel(x + column, y + row, picture_.Pixel(column, row));
-      }
-    }
-  }
-
- private:
-  Picture picture_;
-};
-
 void SendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button,
                Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
   QMouseEvent event(type, QPointF(at), QPointF(target->mapToGlobal(at)), button, buttons, modifiers);
@@ -75,16 +37,11 @@ std::string PictureName(std::string_view stem) {
   return name;
 }
 
-void RegisterFormats(const std::vector<std::string>& extra_extensions) {
+void RegisterFormats(const std::vector<std::string>& bmp_extensions) {
   RegisterStartupFormats();
-  PictureFormats().Register(std::string(kPictureExt).substr(1), "Test pictures",
-                            TTestPictureGraphic::StaticClass());
-  for (const std::string& ext : extra_extensions)
-    PictureFormats().Register(ext, "Test pictures", TTestPictureGraphic::StaticClass());
-}
-
-void UnregisterTestReader() {
-  PictureFormats().Unregister(TTestPictureGraphic::StaticClass());
+  const GraphicClass* bmp = PictureFormats().FindExtension("bmp");
+  if (!bmp) throw std::runtime_error("No reader for BMP files");
+  for (const std::string& ext : bmp_extensions) PictureFormats().Register(ext, "Test pictures", *bmp);
 }
 
 Picture PatternPicture(int width, int height) {

@@ -1,5 +1,5 @@
-// Shared pieces of the viewer's tests: pictures written to files, a small reader for
-// them, and a main window on scripted platform services.
+// Shared pieces of the viewer's tests: pictures written to files and a main window on
+// scripted platform services.
 #pragma once
 
 #include <QSize>
@@ -17,24 +17,21 @@
 
 namespace qel::test {
 
-// The extension of the test pictures. Their content is a 24-bit BMP as the BMP writer
-// makes it; the test reader registered for this extension decodes it.
-inline constexpr const char* kPictureExt = ".qtp";
+// The extension of the test pictures: BMP files, read by the BMP reader.
+inline constexpr const char* kPictureExt = ".bmp";
 // stem + kPictureExt
 std::string PictureName(std::string_view stem);
 
-// Registers the start-up formats, then the test reader for kPictureExt and the extra
-// extensions (each later registration wins over earlier ones).
-void RegisterFormats(const std::vector<std::string>& extra_extensions = {});
-// Removes every registration of the test reader.
-void UnregisterTestReader();
+// Registers the start-up formats, then the BMP reader for the extra extensions (each
+// later registration wins over earlier ones), so that BMP data under those names loads.
+void RegisterFormats(const std::vector<std::string>& bmp_extensions = {});
 
 // A picture whose every pixel differs from its neighbours: red = x, green = y,
 // blue = (x + y) (all modulo 256).
 Picture PatternPicture(int width, int height);
 // A picture of one colour.
 Picture PlainPicture(int width, int height, TColor color);
-// Writes the picture as a BMP file.
+// Writes the picture as a BMP file, whatever the name.
 void WritePictureFile(const std::string& path, const Picture& picture);
 // True when the pictures have the same size and pixels.
 bool SamePixels(const Picture& a, const Picture& b);

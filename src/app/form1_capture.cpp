@@ -1,0 +1,124 @@
+// The window as a viewfinder: capturing the screen under its client area, and its
+// translucency with the wheel stepping the opacity.
+#include <QAction>
+#include <QEvent>
+#include <QScrollArea>
+#include <QWheelEvent>
+#include <QWindow>
+#include <chrono>
+#include <thread>
+
+#include "app/form1.h"
+
+namespace qel {
+
+namespace {
+
+// Long enough for the windows beneath to repaint what the hidden window uncovered.
+constexpr std::chrono::milliseconds kCapturePause{200};
+// The window grows by this much for a moment after the copy, which makes every window
+// around it repaint.
+constexpr int kCaptureNudge = 2;
+
+constexpr int kBlendStep = 5;
+constexpr int kBlendLowest = 150;
+constexpr int kBlendHighest = 250;
+
+// Sees the wheel turned anywhere over the window, and lets the widgets have it after.
+class WheelWatcher final : public QObject {
+ public:
+  WheelWatcher(TForm1* form) : QObject(form), form_(form) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Wheel) {
+      const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+      form_->Guarded([&] {
+        if (delta < 0) form_->FormMouseWheelDown();
+        if (delta > 0) form_->FormMouseWheelUp();
+      });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  TForm1* form_;
+};
+
+// Shows the window again however the capture ends.
+class ShowAgain {
+ public:
+  explicit ShowAgain(QWidget* window) : window_(window) {}
+  ~ShowAgain() {
+    window_->show();
+    window_->activateWindow();
+  }
+  ShowAgain(const ShowAgain&) = delete;
+  ShowAgain& operator=(const ShowAgain&) = delete;
+
+ private:
+  QWidget* window_;
+};
+
+}  // namespace
+
+void TForm1::ConnectCaptureCommands() {
+  ConnectHandler("Capture1Click", [this] { Capture1Click(); });
+  ConnectHandler("Alphablend1Click", [this] { Alphablend1Click(); });
+  // Every wheel event of the window passes its native window once, before it goes to
+  // the widget under the pointer and on to the scroll area; the watcher belongs to the
+  // form (Qt parent).
+  create();
+  windowHandle()->installEventFilter(new WheelWatcher(this));
+}
+
+void TForm1::Capture1Click() {
+  TakeUndoCopy();
+  CaptureUnderWindow();
+  document_.CurrentFileName.clear();
+  if (QAction* item = Item("Alphablend1")) item->setChecked(false);
+  SetAlphaBlend(false);
+  FormResize();
+}
+
+void TForm1::CaptureUnderWindow() {
+  // The block under the client area; with scroll bars shown the scrolled picture may
+  // start elsewhere, but what lies under the window is what the user aimed at.
+  const QRect area(scroll_->viewport()->mapToGlobal(QPoint(0, 0)), ClientSize());
+  Picture shot;
+  {
+    ShowAgain show_again(this);
+    hide();
+    // A plain wait: no events are handled meanwhile.
+    std::this_thread::sleep_for(kCapturePause);
+    shot = platform_.screen->Grab(area);
+    resize(width() + kCaptureNudge, height());
+    document_.Current() = std::move(shot);
+    if (document_.Current().Empty()) document_.Current().Clear();
+    PictureChanged();
+    resize(width() - kCaptureNudge, height());
+  }
+}
+
+void TForm1::SetAlphaBlend(bool on) {
+  alpha_blend_ = on;
+  setWindowOpacity(on ? alpha_blend_value_ / 255.0 : 1.0);
+}
+
+void TForm1::Alphablend1Click() {
+  SetAlphaBlend(Checked("Alphablend1"));
+}
+
+void TForm1::FormMouseWheelDown() {
+  if (!alpha_blend_ || alpha_blend_value_ <= kBlendLowest) return;
+  alpha_blend_value_ -= kBlendStep;
+  SetAlphaBlend(true);
+}
+
+void TForm1::FormMouseWheelUp() {
+  if (!alpha_blend_ || alpha_blend_value_ >= kBlendHighest) return;
+  alpha_blend_value_ += kBlendStep;
+  SetAlphaBlend(true);
+}
+
+}  // namespace qel

@@ -1,0 +1,143 @@
+// The picture commands: resize to the drawn size, rotations, borders and the image
+// effects, each one operation of the imaging library on the current picture.
+#include <cstdint>
+
+#include "app/form1.h"
+#include "app/image_rect.h"
+#include "imaging/border.h"
+#include "imaging/resample.h"
+#include "imaging/rotate.h"
+#include "imaging/sharpen.h"
+#include "imaging/tone.h"
+
+namespace qel {
+
+namespace {
+
+constexpr bool kUndoCopy = true;
+constexpr bool kNoUndoCopy = false;
+constexpr bool kRefreshTitle = true;
+constexpr bool kKeepTitle = false;
+
+// The strength of every sharpen the commands make.
+constexpr float kSharpenStrength = 2.0f;
+constexpr int kLightenAmount = 10;
+constexpr int kDarkenAmount = 5;
+constexpr int kContrastAmount = 10;
+constexpr std::uint8_t kSepiaDepth = 30;
+
+// The filter number as the resampler receives it: one byte, so that "no filter
+// chosen" (-1) arrives as a number no filter has and takes the resampler's fallback.
+int FilterByte(std::int32_t filter) {
+  return static_cast<std::uint8_t>(filter);
+}
+
+}  // namespace
+
+void TForm1::ConnectPictureCommands() {
+  ConnectHandler("Resizeimage1Click", [this] { Resizeimage1Click(); });
+  ConnectHandler("Rotateright1Click", [this] { Rotateright1Click(); });
+  ConnectHandler("Rotateleft1Click", [this] { Rotateleft1Click(); });
+  ConnectHandler("Border1Click", [this] { Border1Click(); });
+  ConnectHandler("Makeborder1Click", [this] { Makeborder1Click(); });
+  ConnectHandler("Lightenimage1Click", [this] { Lightenimage1Click(); });
+  ConnectHandler("Darkenimage1Click", [this] { Darkenimage1Click(); });
+  ConnectHandler("Contrastimage1Click", [this] { Contrastimage1Click(); });
+  ConnectHandler("Contrastimage2Click", [this] { Contrastimage2Click(); });
+  ConnectHandler("Sharpenimage1Click", [this] { Sharpenimage1Click(); });
+  ConnectHandler("Antialiasimage1Click", [this] { Antialiasimage1Click(); });
+  ConnectHandler("Grayimage1Click", [this] { Grayimage1Click(); });
+  ConnectHandler("Sepiaimage1Click", [this] { Sepiaimage1Click(); });
+}
+
+void TForm1::ChangePicture(bool undo_copy, bool refresh_title,
+                           const std::function<void(Picture&)>& operation) {
+  Picture& picture = document_.Current();
+  if (picture.Empty()) return;
+  if (undo_copy) TakeUndoCopy();
+  const auto settle = [&] {
+    // A picture resampled to a zero side holds nothing at all.
+    if (picture.Empty()) picture.Clear();
+    PictureChanged();
+    if (refresh_title) FormResize();
+  };
+  try {
+    operation(picture);
+  } catch (...) {
+    settle();
+    throw;
+  }
+  settle();
+}
+
+void TForm1::ResizePictureTo(int width, int height) {
+  const TOptionValues options = document_.Options;
+  ChangePicture(kUndoCopy, kRefreshTitle, [&](Picture& picture) {
+    ResizeToRect(picture, TRect{0, 0, width, height}, FilterByte(options.Filter));
+    if (options.Sharpen) SharpenPicture(picture, kSharpenStrength);
+  });
+}
+
+void TForm1::Resizeimage1Click() {
+  if (document_.Current().Empty()) return;
+  const TRect drawn = img_->DrawRect();
+  ResizePictureTo(drawn.right, drawn.bottom);
+}
+
+void TForm1::Rotateright1Click() {
+  ChangePicture(kNoUndoCopy, kRefreshTitle, [](Picture& picture) { RotateRight(picture); });
+}
+
+void TForm1::Rotateleft1Click() {
+  ChangePicture(kNoUndoCopy, kRefreshTitle, [](Picture& picture) { RotateLeft(picture); });
+}
+
+void TForm1::Border1Click() {
+  const TOptionValues options = document_.Options;
+  ChangePicture(kUndoCopy, kKeepTitle, [&](Picture& picture) {
+    DrawBorder(picture, options.FrameColor, options.BorderColor, options.BorderWidth);
+  });
+}
+
+void TForm1::Makeborder1Click() {
+  const TOptionValues options = document_.Options;
+  ChangePicture(kUndoCopy, kKeepTitle, [&](Picture& picture) {
+    AddBorder(picture, options.FrameColor, options.BorderColor, options.BorderWidth);
+  });
+}
+
+void TForm1::Lightenimage1Click() {
+  ChangePicture(kUndoCopy, kRefreshTitle, [](Picture& picture) { LightenPicture(picture, kLightenAmount); });
+}
+
+void TForm1::Darkenimage1Click() {
+  ChangePicture(kUndoCopy, kRefreshTitle, [](Picture& picture) { DarkenPicture(picture, kDarkenAmount); });
+}
+
+void TForm1::Contrastimage1Click() {
+  ChangePicture(kUndoCopy, kRefreshTitle,
+                [](Picture& picture) { ContrastPicture(picture, kContrastAmount); });
+}
+
+void TForm1::Contrastimage2Click() {
+  ChangePicture(kUndoCopy, kRefreshTitle,
+                [](Picture& picture) { ContrastPicture(picture, -kContrastAmount); });
+}
+
+void TForm1::Sharpenimage1Click() {
+  ChangePicture(kUndoCopy, kKeepTitle, [](Picture& picture) { SharpenPicture(picture, kSharpenStrength); });
+}
+
+void TForm1::Antialiasimage1Click() {
+  ChangePicture(kUndoCopy, kRefreshTitle, [](Picture& picture) { AntiAliasPicture(picture); });
+}
+
+void TForm1::Grayimage1Click() {
+  ChangePicture(kUndoCopy, kRefreshTitle, [](Picture& picture) { GrayPicture(picture); });
+}
+
+void TForm1::Sepiaimage1Click() {
+  ChangePicture(kUndoCopy, kRefreshTitle, [](Picture& picture) { SepiaPicture(picture, kSepiaDepth); });
+}
+
+}  // namespace qel

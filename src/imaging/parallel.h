@@ -1,0 +1,20 @@
+// Spreading the rows (or bands, or strips) of a picture operation over the processor's
+// cores. Threads are made for one call and joined before it returns; nothing outlives it.
+#pragma once
+
+#include <functional>
+
+namespace qel {
+
+// The threads an operation may use: wanted when it is positive, otherwise one a
+// hardware thread (at least 1).
+int ThreadCount(int wanted);
+
+// Runs body(thread, task) for every task in [0, count), on up to `threads` threads
+// (the caller's is thread 0; the others are numbered 1, 2, ...). Tasks are handed out
+// in increasing order to whichever thread is free, so a slow core does not hold up the
+// rest. Returns when every thread is done; the first exception any task threw is passed
+// on, and no new task starts after it.
+void ParallelFor(int threads, int count, const std::function<void(int thread, int task)>& body);
+
+}  // namespace qel
