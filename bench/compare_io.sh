@@ -10,20 +10,21 @@
 #   gif       a PPM read and written as GIF
 #
 # Usage: bench/compare_io.sh [--runs N] [--work DIR] [--size WxH] [--cases LIST]
-#   --runs N      runs of each tool per case (default 5)
-#   --work DIR    where the test files are made and kept (default $TMPDIR/qel-compare-io)
+#   --runs N      runs of each tool per case (default $RUNS or 5)
+#   --work DIR    where the test files are made and kept (default $WORK or
+#                 $TMPDIR/qel-compare-io)
 #   --size WxH    size of the test picture (default 6000x4000)
 #   --cases LIST  comma-separated subset of tiff-bmp,png,gif (default all)
-# The converter is build/qel-convert of this checkout, or $QEL_CONVERT.
-# Needs: imagemagick, graphicsmagick, libvips-tools, python3-pil, time.
+# The converter is $QEL_CONVERT, else qel-convert in $BUILD (default build/ of this
+# checkout). Needs: imagemagick, graphicsmagick, libvips-tools, python3-pil, time.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-runs=5
-work="${TMPDIR:-/tmp}/qel-compare-io"
+runs="${RUNS:-5}"
+work="${WORK:-${TMPDIR:-/tmp}/qel-compare-io}"
 size=6000x4000
 cases=tiff-bmp,png,gif
-ours="${QEL_CONVERT:-$here/../build/qel-convert}"
+ours="${QEL_CONVERT:-${BUILD:-$here/../build}/qel-convert}"
 
 while [[ $# -gt 0 ]]; do
   case "$1" in
@@ -31,7 +32,7 @@ while [[ $# -gt 0 ]]; do
     --work) work="$2"; shift 2 ;;
     --size) size="$2"; shift 2 ;;
     --cases) cases="$2"; shift 2 ;;
-    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
