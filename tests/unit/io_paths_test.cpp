@@ -1,12 +1,16 @@
 // Quick paths of loading and saving beside their plain forms: undoing the differencing
-// predictor one channel at a time, and file writes that skip the stream's buffer.
+// predictor one channel at a time, file writes that skip the stream's buffer, and wide
+// rows read straight into the picture.
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include "imaging/picture_container.h"
 #include "imaging/stream.h"
 #include "import/tiff_rows.h"
+#include "output/bmp_writer.h"
 #include "support/test_support.h"
+#include "writer_test_helpers.h"
 
 namespace qel {
 namespace {
@@ -49,6 +53,30 @@ TEST(IoPaths, LargeAndSmallFileWritesLandInOrder) {
     file.Commit();
   }
   EXPECT_EQ(test::ReadFileBytes(path), expected.TakeBytes());
+}
+
+TEST(IoPaths, WideRowsOfPortableMapsAndBitmapsLoadExactly) {
+  // Rows longer than the readers' buffers go straight into the picture; 1367 pixels
+  // make rows with padding in the BMP.
+  test::TempDir dir;
+  for (const int width : {1367, 4000}) {
+    const Picture picture = test::NoisePicture(width, 7, unsigned(width));
+    const auto ppm = dir / "wide.ppm";
+    test::WritePPMFile(ppm, picture);
+    EXPECT_EQ(test::Compare(LoadPictureFile(ppm.string()), picture).differing_pixels, 0u) << width;
+    const auto bmp = dir / "wide.bmp";
+    {
+      TFileStream file(bmp.string(), TFileStream::Mode::kCreate);
+      WriteBmp(picture, file);
+      file.Commit();
+    }
+    EXPECT_EQ(test::Compare(LoadPictureFile(bmp.string()), picture).differing_pixels, 0u) << width;
+    // One byte short: the last row cannot be read.
+    std::vector<std::uint8_t> bytes = test::ReadFileBytes(ppm);
+    bytes.pop_back();
+    test::WriteFileBytes(ppm, bytes);
+    EXPECT_THROW(LoadPictureFile(ppm.string()), Error) << width;
+  }
 }
 
 }  // namespace
