@@ -1,15 +1,11 @@
 #include "output/gif_palette.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <numeric>
-#include <system_error>
-#include <thread>
 
+#include "imaging/parallel_in_order.h"
 #include "output/system_palette.h"
 
 namespace qel {
@@ -150,152 +146,49 @@ namespace {
 constexpr int kRowsPerBand = 32;
 constexpr int kBandsAheadPerThread = 4;
 
-// Maps bands of rows on worker threads and on the calling thread, which takes them in
-// order. The destructor stops the workers and joins them.
-class BandMapper {
- public:
-  BandMapper(const Picture& picture, const TGIFColorMap& palette, unsigned threads)
-      : picture_(picture),
-        palette_(palette),
-        bands_((picture.Height() + kRowsPerBand - 1) / kRowsPerBand),
-        window_(int(std::max(threads, 1u)) * kBandsAheadPerThread),
-        results_(std::size_t(bands_)) {
-    const unsigned wanted = std::min(std::max(threads, 1u), unsigned(std::max(bands_, 1)));
-    for (unsigned t = 1; t < wanted; ++t) {
-      try {
-        workers_.emplace_back([this] { Work(); });
-      } catch (const std::system_error&) {
-        break;  // fewer threads: the calling thread maps what nobody takes
+// The indices of rows [first, last), one row after the other.
+std::vector<std::uint8_t> MapRows(const Picture& picture, int first, int last, TNearestColorMapper& mapper) {
+  const std::size_t width = std::size_t(picture.Width());
+  std::vector<std::uint8_t> indices(width * std::size_t(last - first));
+  std::uint32_t last_color = 0xFFFFFFFFu;  // no colour
+  std::uint8_t last_index = 0;
+  std::uint8_t* out = indices.data();
+  for (int y = first; y < last; ++y) {
+    const std::uint8_t* row = picture.Row(y);
+    for (std::size_t x = 0; x < width; ++x) {
+      // Runs of one colour are common in drawings and screenshots.
+      const std::uint32_t color =
+          std::uint32_t(row[3 * x]) << 16 | std::uint32_t(row[3 * x + 1]) << 8 | row[3 * x + 2];
+      if (color != last_color) {
+        last_color = color;
+        last_index = mapper.Nearest(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
       }
+      *out++ = last_index;
     }
   }
-  ~BandMapper() {
-    {
-      std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    changed_.notify_all();
-  }
-  BandMapper(const BandMapper&) = delete;
-  BandMapper& operator=(const BandMapper&) = delete;
-
-  int Bands() const { return bands_; }
-
-  // The indices of band b (its rows one after the other), mapped by whoever took it;
-  // the band's error is raised again here.
-  const std::vector<std::uint8_t>& Wait(int b) {
-    Result& result = results_[std::size_t(b)];
-    std::unique_lock lock(mutex_);
-    while (!result.done) {
-      if (next_ == b) {
-        // Nobody has taken it: map it here.
-        ++next_;
-        lock.unlock();
-        if (!own_) own_ = std::make_unique<TNearestColorMapper>(palette_);
-        Map(b, *own_);
-        lock.lock();
-        result.done = true;
-        break;
-      }
-      changed_.wait(lock);
-    }
-    if (result.error) std::rethrow_exception(result.error);
-    return result.indices;
-  }
-
-  // The caller is through with band b: its memory goes and workers may go further.
-  void Release(int b) {
-    {
-      std::lock_guard lock(mutex_);
-      std::vector<std::uint8_t>().swap(results_[std::size_t(b)].indices);
-      released_ = b + 1;
-    }
-    changed_.notify_all();
-  }
-
- private:
-  struct Result {
-    std::vector<std::uint8_t> indices;
-    bool done = false;
-    std::exception_ptr error;
-  };
-
-  void Map(int b, TNearestColorMapper& mapper) {
-    const int first = b * kRowsPerBand, last = std::min(picture_.Height(), first + kRowsPerBand);
-    const std::size_t width = std::size_t(picture_.Width());
-    std::vector<std::uint8_t> indices(width * std::size_t(last - first));
-    std::uint32_t last_color = 0xFFFFFFFFu;  // no colour
-    std::uint8_t last_index = 0;
-    std::uint8_t* out = indices.data();
-    for (int y = first; y < last; ++y) {
-      const std::uint8_t* row = picture_.Row(y);
-      for (std::size_t x = 0; x < width; ++x) {
-        // Runs of one colour are common in drawings and screenshots.
-        const std::uint32_t color =
-            std::uint32_t(row[3 * x]) << 16 | std::uint32_t(row[3 * x + 1]) << 8 | row[3 * x + 2];
-        if (color != last_color) {
-          last_color = color;
-          last_index = mapper.Nearest(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
-        }
-        *out++ = last_index;
-      }
-    }
-    results_[std::size_t(b)].indices = std::move(indices);
-  }
-
-  void Work() {
-    std::unique_ptr<TNearestColorMapper> mapper;
-    for (;;) {
-      int b = 0;
-      {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stop_ || next_ >= bands_ || next_ < released_ + window_; });
-        if (stop_ || next_ >= bands_) return;
-        b = next_++;
-      }
-      std::exception_ptr error;
-      try {
-        if (!mapper) mapper = std::make_unique<TNearestColorMapper>(palette_);
-        Map(b, *mapper);
-      } catch (...) {
-        error = std::current_exception();
-      }
-      {
-        std::lock_guard lock(mutex_);
-        results_[std::size_t(b)].error = error;
-        results_[std::size_t(b)].done = true;
-      }
-      changed_.notify_all();
-    }
-  }
-
-  const Picture& picture_;
-  const TGIFColorMap& palette_;
-  const int bands_;
-  const int window_;
-  std::vector<Result> results_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  int next_ = 0;      // the first band nobody has taken
-  int released_ = 0;  // bands before this one are through
-  bool stop_ = false;
-  std::unique_ptr<TNearestColorMapper> own_;
-  // Last: joined before anything they use goes away.
-  std::vector<std::jthread> workers_;
-};
+  return indices;
+}
 
 }  // namespace
 
 void MapRowsInOrder(const Picture& picture, const TGIFColorMap& palette, unsigned threads,
                     const std::function<void(const std::uint8_t* indices)>& sink) {
-  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-  BandMapper mapper(picture, palette, threads);
+  const int bands = (picture.Height() + kRowsPerBand - 1) / kRowsPerBand;
+  const int used = std::clamp(ThreadCount(int(threads)), 1, std::max(bands, 1));
+  // Each thread keeps its mapper, and with it the cells it has listed, from band to band.
+  std::vector<std::unique_ptr<TNearestColorMapper>> mappers(static_cast<std::size_t>(used));
   const std::size_t width = std::size_t(picture.Width());
-  for (int b = 0; b < mapper.Bands(); ++b) {
-    const std::vector<std::uint8_t>& indices = mapper.Wait(b);
-    for (std::size_t at = 0; at < indices.size(); at += width) sink(indices.data() + at);
-    mapper.Release(b);
-  }
+  ParallelInOrder<std::vector<std::uint8_t>>(
+      used, bands, used * kBandsAheadPerThread,
+      [&](int thread, int band) {
+        std::unique_ptr<TNearestColorMapper>& mapper = mappers[std::size_t(thread)];
+        if (!mapper) mapper = std::make_unique<TNearestColorMapper>(palette);
+        const int first = band * kRowsPerBand;
+        return MapRows(picture, first, std::min(picture.Height(), first + kRowsPerBand), *mapper);
+      },
+      [&](int, std::vector<std::uint8_t>& indices) {
+        for (std::size_t at = 0; at < indices.size(); at += width) sink(indices.data() + at);
+      });
 }
 
 std::vector<std::uint8_t> ReduceColors(const Picture& picture, const TGIFColorMap& palette,

@@ -11,18 +11,15 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <csetjmp>
 #include <cstring>
 #include <exception>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "imaging/errors.h"
+#include "imaging/parallel_in_order.h"
 #include "imaging/stream.h"
 #include "output/picture_writers.h"
 
@@ -160,86 +157,37 @@ BandPlan PlanBands(const Picture& picture, std::size_t band_bytes) {
   return plan;
 }
 
-struct BandResult {
-  std::vector<std::uint8_t> deflated;
+// A band of rows deflated, with what the stream's checksum needs of it.
+struct DeflatedBand {
+  std::vector<std::uint8_t> bytes;
   uLong adler = 1;  // of the band's filtered bytes
   std::size_t filtered_bytes = 0;
-  bool done = false;
-  std::exception_ptr error;
 };
 
-// Filters and deflates the bands, on worker threads and on the calling thread while it
-// waits for the band it needs next. The destructor stops the workers and joins them.
-class BandJob {
+// Filters and deflates bands of a picture's rows. Make() may run on several threads at
+// once, each with a deflater of its own.
+class BandMaker {
  public:
-  BandJob(const Picture& picture, const BandPlan& plan, unsigned threads)
+  BandMaker(const Picture& picture, const BandPlan& plan)
       : picture_(picture),
         plan_(plan),
         fixed_filter_(FixedFilter(picture.Width(), picture.Height())),
-        zeros_(plan.line, 0),
-        results_(std::size_t(plan.bands)) {
-    const unsigned wanted = std::min(std::max(threads, 1u), unsigned(plan.bands));
-    for (unsigned t = 1; t < wanted; ++t) {
-      try {
-        workers_.emplace_back([this] { Work(); });
-      } catch (const std::system_error&) {
-        break;  // fewer threads: the calling thread does the rest
-      }
-    }
-  }
-  ~BandJob() { stop_ = true; }
-  BandJob(const BandJob&) = delete;
-  BandJob& operator=(const BandJob&) = delete;
+        zeros_(plan.line, 0) {}
 
-  // Band b once it is done; rethrows the error of the thread that made it.
-  BandResult& Wait(int b) {
-    BandResult& result = results_[std::size_t(b)];
-    for (;;) {
-      {
-        std::unique_lock lock(mutex_);
-        if (result.done) break;
-      }
-      const int claimed = Claim();
-      if (claimed >= 0) {
-        Compute(claimed, own_);
-        continue;
-      }
-      std::unique_lock lock(mutex_);
-      finished_.wait(lock, [&] { return result.done; });
-      break;
-    }
-    if (result.error) std::rethrow_exception(result.error);
-    return result;
+  DeflatedBand Make(int b, RawDeflater& deflater) const {
+    const int first = b * plan_.rows_per_band;
+    const int rows = std::min(plan_.rows_per_band, picture_.Height() - first);
+    const std::size_t filtered = plan_.line + 1;
+    std::vector<std::uint8_t> data(std::size_t(rows) * filtered);
+    for (int r = 0; r < rows; ++r) FilterPictureRow(first + r, data.data() + std::size_t(r) * filtered);
+    DeflatedBand band;
+    band.adler = adler32_z(1L, data.data(), data.size());
+    band.filtered_bytes = data.size();
+    band.bytes = deflater.Deflate(Dictionary(first), data, b + 1 == plan_.bands);
+    return band;
   }
 
  private:
-  // The next band nobody has taken, or -1.
-  int Claim() {
-    int b = next_.load();
-    while (b < plan_.bands) {
-      if (next_.compare_exchange_weak(b, b + 1)) return b;
-    }
-    return -1;
-  }
-
-  // A worker stops taking bands after a failure (its own or another worker's) and when
-  // the job is given up; the calling thread then does the bands it still waits for.
-  void Work() {
-    int b = -1;
-    try {
-      RawDeflater deflater;
-      while (!stop_ && (b = Claim()) >= 0) Compute(b, deflater);
-    } catch (...) {
-      stop_ = true;
-      if (b >= 0) {
-        std::lock_guard lock(mutex_);
-        results_[std::size_t(b)].error = std::current_exception();
-        results_[std::size_t(b)].done = true;
-      }
-      finished_.notify_all();
-    }
-  }
-
   // Row y filtered and in red, green, blue order.
   void FilterPictureRow(int y, std::uint8_t* out) const {
     const std::uint8_t* previous = y > 0 ? picture_.Row(y - 1) : zeros_.data();
@@ -263,41 +211,14 @@ class BandJob {
     return bytes;
   }
 
-  void Compute(int b, RawDeflater& deflater) {
-    const int first = b * plan_.rows_per_band;
-    const int rows = std::min(plan_.rows_per_band, picture_.Height() - first);
-    const std::size_t filtered = plan_.line + 1;
-    std::vector<std::uint8_t> data(std::size_t(rows) * filtered);
-    for (int r = 0; r < rows; ++r) FilterPictureRow(first + r, data.data() + std::size_t(r) * filtered);
-    BandResult& result = results_[std::size_t(b)];
-    result.adler = adler32_z(1L, data.data(), data.size());
-    result.filtered_bytes = data.size();
-    result.deflated = deflater.Deflate(Dictionary(first), data, b + 1 == plan_.bands);
-    {
-      std::lock_guard lock(mutex_);
-      result.done = true;
-    }
-    finished_.notify_all();
-  }
-
   const Picture& picture_;
   const BandPlan plan_;
   const std::uint8_t fixed_filter_;
   const std::vector<std::uint8_t> zeros_;
-  std::vector<BandResult> results_;
-  std::atomic<int> next_{0};
-  std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::condition_variable finished_;
-  RawDeflater own_;
-  // Last: joined before anything they use goes away.
-  std::vector<std::jthread> workers_;
 };
 
-unsigned ThreadCount(unsigned wanted) {
-  if (wanted > 0) return wanted;
-  return std::max(1u, std::thread::hardware_concurrency());
-}
+// Bands deflated in advance of the one being written, for each thread.
+constexpr int kBandsAheadPerThread = 4;
 
 }  // namespace
 
@@ -346,16 +267,23 @@ void WritePngInBands(const Picture& picture, TStream& stream, const BandOptions&
   }
 
   const BandPlan plan = PlanBands(picture, options.band_bytes);
-  BandJob job(picture, plan, ThreadCount(options.threads));
+  const BandMaker maker(picture, plan);
+  const int threads = std::min(ThreadCount(int(options.threads)), plan.bands);
+  std::vector<std::unique_ptr<RawDeflater>> deflaters(static_cast<std::size_t>(threads));
   IdatWriter idat(stream);
   idat.Append(kZlibHeader, sizeof kZlibHeader);
   uLong adler = 1;
-  for (int b = 0; b < plan.bands; ++b) {
-    BandResult& band = job.Wait(b);
-    idat.Append(band.deflated.data(), band.deflated.size());
-    adler = adler32_combine(adler, band.adler, z_off_t(band.filtered_bytes));
-    std::vector<std::uint8_t>().swap(band.deflated);
-  }
+  ParallelInOrder<DeflatedBand>(
+      threads, plan.bands, threads * kBandsAheadPerThread,
+      [&](int thread, int b) {
+        std::unique_ptr<RawDeflater>& deflater = deflaters[std::size_t(thread)];
+        if (!deflater) deflater = std::make_unique<RawDeflater>();
+        return maker.Make(b, *deflater);
+      },
+      [&](int, DeflatedBand& band) {
+        idat.Append(band.bytes.data(), band.bytes.size());
+        adler = adler32_combine(adler, band.adler, z_off_t(band.filtered_bytes));
+      });
   std::uint8_t checksum[4];
   PutU32(checksum, std::uint32_t(adler));
   idat.Append(checksum, sizeof checksum);
