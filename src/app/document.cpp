@@ -16,8 +16,8 @@ Picture Normalised(Picture&& picture) {
 
 }  // namespace
 
-void TDocument::LoadImage(const std::string& path) {
-  Picture loaded = Normalised(LoadPictureFile(path));
+void TDocument::LoadImage(const std::string& path, ProgressObserver* observer) {
+  Picture loaded = Normalised(LoadPictureFile(path, observer));
   std::string name = path;
   current_ = std::move(loaded);
   CurrentFileName = std::move(name);

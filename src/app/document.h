@@ -12,6 +12,8 @@
 
 namespace qel {
 
+class ProgressObserver;
+
 // The values the options window pushes into the main window.
 
 class TDocument {
@@ -37,7 +39,8 @@ class TDocument {
   // Loads a file with the reader registered for its extension and makes it the current
   // picture with its path as CurrentFileName. On failure the error passes on and the
   // picture and name stay as they were.
-  void LoadImage(const std::string& path);
+  // The observer (when given) receives the reader's progress notifications.
+  void LoadImage(const std::string& path, ProgressObserver* observer = nullptr);
 
   // Copies the current picture and its name into the undo slot; does nothing when the
   // current picture is empty, so the slot keeps what it held.

@@ -12,6 +12,7 @@
 
 #include "app/command_table.h"
 #include "app/image_rect.h"
+#include "app/progress_bar.h"
 #include "imaging/picture_container.h"
 #include "platform/path_text.h"
 
@@ -46,6 +47,8 @@ TForm1::TForm1(Platform platform, std::optional<std::string> start_file, QWidget
   connect(img_, &TImageRect::MouseMove, this, &TForm1::ImgMouseMove);
   connect(img_, &TImageRect::MouseUp, this, &TForm1::ImgMouseUp);
   connect(img_, &TImageRect::DoubleClick, this, &TForm1::ImgDblClick);
+
+  progress_bar_ = new TProgressBar(this);  // above the scroll area, hidden until needed
 
   BuildMenu();
   BuildHandlerTable();

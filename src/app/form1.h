@@ -22,6 +22,7 @@ namespace qel {
 
 struct CommandItem;
 class TImageRect;
+class TProgressBar;
 
 inline constexpr const char* kApplicationTitle = "qel Image Tool";
 // The window's background: red 249, green 244, blue 240.
@@ -54,6 +55,8 @@ class TForm1 : public QWidget, public OptionsHost {
   TImageRect* Img() const { return img_; }
   QScrollArea* ScrollArea() const { return scroll_; }
   QMenu* PopupMenu1() const { return popup_; }
+  // The bar along the bottom edge that long commands show (see TCommandProgress).
+  TProgressBar* ProgressBar() const { return progress_bar_; }
   const Platform& GetPlatform() const override { return platform_; }
   const Picture& CurrentPicture() const override { return document_.Current(); }
   const TSelection& Selection() const { return selection_; }
@@ -206,6 +209,7 @@ class TForm1 : public QWidget, public OptionsHost {
   QScrollArea* scroll_ = nullptr;
   TImageRect* img_ = nullptr;
   QMenu* popup_ = nullptr;
+  TProgressBar* progress_bar_ = nullptr;
   std::map<std::string, QAction*, std::less<>> items_;
   std::map<std::string, Handler, std::less<>> handlers_;
   bool alpha_blend_ = false;

@@ -4,9 +4,10 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "app/file_list.h"
 #include "app/form1.h"
 #include "app/open_filter.h"
+#include "app/progress_bar.h"
+#include "imaging/file_list.h"
 #include "imaging/picture_container.h"
 #include "platform/path_text.h"
 
@@ -14,7 +15,10 @@ namespace qel {
 
 void TForm1::LoadImage(const std::string& path) {
   try {
-    document_.LoadImage(path);
+    TCommandProgress progress(progress_bar_, [this](std::string_view text) {
+      if (platform_.messages) platform_.messages->ShowWarning(this, std::string(text));
+    });
+    document_.LoadImage(path, &progress);
   } catch (...) {
     FormResize();
     throw;

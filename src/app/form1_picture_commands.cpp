@@ -4,6 +4,7 @@
 
 #include "app/form1.h"
 #include "app/image_rect.h"
+#include "app/progress_bar.h"
 #include "imaging/border.h"
 #include "imaging/resample.h"
 #include "imaging/rotate.h"
@@ -73,7 +74,8 @@ void TForm1::ChangePicture(bool undo_copy, bool refresh_title,
 void TForm1::ResizePictureTo(int width, int height) {
   const TOptionValues options = document_.Options;
   ChangePicture(kUndoCopy, kRefreshTitle, [&](Picture& picture) {
-    ResizeToRect(picture, TRect{0, 0, width, height}, FilterByte(options.Filter));
+    TCommandProgress progress(progress_bar_);
+    ResizeToRect(picture, TRect{0, 0, width, height}, FilterByte(options.Filter), &progress);
     if (options.Sharpen) SharpenPicture(picture, kSharpenStrength);
   });
 }

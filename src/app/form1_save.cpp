@@ -1,5 +1,6 @@
 // "Save" and "Save as....".
 #include "app/form1.h"
+#include "app/progress_bar.h"
 #include "app/save_targets.h"
 #include "output/save_picture_file.h"
 
@@ -16,7 +17,9 @@ void TForm1::Save1Click(std::string_view sender) {
   // kept: the document still names the file the picture came from.
   const std::string current = document_.CurrentFileName;
   if (sender == "Save1" && HasWritableExtension(current)) {
-    SavePictureFile(current, picture, OverwriteFiles());
+    const bool overwrite = OverwriteFiles();
+    TCommandProgress progress(progress_bar_);
+    progress.RunAside([&] { SavePictureFile(current, picture, overwrite); });
     return;
   }
   FileDialogs::SaveRequest request;
@@ -27,7 +30,8 @@ void TForm1::Save1Click(std::string_view sender) {
   const std::string chosen = platform_.dialogs->SavePicture(this, request);
   if (chosen.empty()) return;
   // The user chose the name: an existing file is replaced.
-  SavePictureFile(chosen, picture, true);
+  TCommandProgress progress(progress_bar_);
+  progress.RunAside([&] { SavePictureFile(chosen, picture, true); });
 }
 
 }  // namespace qel

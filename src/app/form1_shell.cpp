@@ -5,6 +5,7 @@
 
 #include "app/context_menu.h"
 #include "app/form1.h"
+#include "app/progress_bar.h"
 #include "app/save_targets.h"
 #include "output/save_picture_file.h"
 #include "platform/path_text.h"
@@ -47,7 +48,9 @@ void TForm1::Sendtoemail1Click() {
   const SaveTarget target = MailTarget(document_.CurrentFileName, OverwriteFiles(), TempFolder());
   if (target.in_temporary_folder) RemoveLinkInTheWay(target.path);
   // A write error passes on to the message box, and nothing is handed over.
-  const std::string written = SavePictureFile(target.path, picture, target.overwrite);
+  TCommandProgress progress(progress_bar_);
+  const std::string written =
+      progress.RunAside([&] { return SavePictureFile(target.path, picture, target.overwrite); });
   if (!platform_.mail || !platform_.mail->SendToMailClient(written))
     ShowMessage("Sending to email client failed!");
 }

@@ -1,4 +1,7 @@
 // qel Image Tool: the viewer's entry point.
+#include <QIcon>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -10,12 +13,21 @@
 #include "platform/qt_services.h"
 
 int main(int argc, char** argv) {
+  // Answered before any window system is needed. A picture file of that name can still
+  // be opened as ./--version.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("qel-image-tool %s\n", QEL_VERSION);
+    return 0;
+  }
   qel::RegisterStartupFormats();
   int status = 0;
   {
     qel::TApplication application(argc, argv);
     QApplication::setApplicationName(qel::kApplicationTitle);
     QApplication::setApplicationVersion(QEL_VERSION);
+    // The installed desktop entry and icon (share/applications, share/icons).
+    QGuiApplication::setDesktopFileName("qel-image-tool");
+    QApplication::setWindowIcon(QIcon::fromTheme("qel-image-tool"));
     const std::unique_ptr<qel::MessageBox> last_resort = qel::MakeQtMessageBox();
     application.SetMessageBox(last_resort.get());
 

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/file_list.h"
 #include "imaging/errors.h"
+#include "imaging/file_list.h"
 #include "imaging/picture_container.h"
 
 namespace qel {

@@ -9,6 +9,8 @@
 
 namespace qel {
 
+class ProgressObserver;  // imaging/graphic.h
+
 // The filter numbers, as the options window lists them and the settings file stores them.
 enum ResampleFilter : int {
   kFilterBox = 0,
@@ -33,18 +35,25 @@ int FilterFromName(std::string_view name);
 
 // ResizePicture(picture, rect.right, rect.bottom, filter) unless the picture is empty;
 // the rectangle's left and top are not used.
-void ResizeToRect(Picture& picture, const TRect& rect, int filter);
+void ResizeToRect(Picture& picture, const TRect& rect, int filter, ProgressObserver* observer = nullptr);
 
 // Replaces the picture by a copy resampled to width x height. The result keeps the
 // palette and is never marked transparent. A zero width or height leaves an empty
 // picture. When the resize fails (a size beyond the picture limits, out of memory) the
 // error is passed on and the picture is left as it was.
-void ResizePicture(Picture& picture, int width, int height, int filter);
+void ResizePicture(Picture& picture, int width, int height, int filter, ProgressObserver* observer = nullptr);
 
 // The engine: makes target a width x height picture resampled from source with the
 // filter. A radius of 0 (or below) selects the filter's own support; ResizePicture
 // always passes 0. The target is white when source or target has a zero side. Source
 // and target may be the same object.
-void ResampleInto(int width, int height, int filter, float radius, const Picture& source, Picture& target);
+//
+// The observer, when given, is told how far the resize has come: a starting
+// notification, running ones as the rows of the first pass and then the columns of the
+// second are done (percent 0 to 50 for the rows, 50 to 100 for the columns, sent when
+// the percent changes), and an ending one once the target holds the result. It does not
+// change the result; an error it throws stops the resize with the target untouched.
+void ResampleInto(int width, int height, int filter, float radius, const Picture& source, Picture& target,
+                  ProgressObserver* observer = nullptr);
 
 }  // namespace qel

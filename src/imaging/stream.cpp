@@ -196,17 +196,23 @@ std::size_t TFileStream::Read(void* buffer, std::size_t count) {
   return done;
 }
 
-void TFileStream::FlushWrites() {
+void TFileStream::WriteAt(const std::uint8_t* data, std::size_t count, std::uint64_t offset) {
   std::size_t done = 0;
-  while (done < pending_.size()) {
-    ssize_t n = ::pwrite(fd_, pending_.data() + done, pending_.size() - done, off_t(write_start_ + done));
+  while (done < count) {
+    ssize_t n = ::pwrite(fd_, data + done, count - done, off_t(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      int error = n < 0 ? errno : ENOSPC;
-      pending_.clear();
-      throw EWriteError("Stream write error: " + SystemReason(error));
-    }
+    if (n <= 0) throw EWriteError("Stream write error: " + SystemReason(n < 0 ? errno : ENOSPC));
     done += std::size_t(n);
+  }
+}
+
+void TFileStream::FlushWrites() {
+  if (pending_.empty()) return;
+  try {
+    WriteAt(pending_.data(), pending_.size(), write_start_);
+  } catch (...) {
+    pending_.clear();
+    throw;
   }
   pending_.clear();
 }
@@ -214,9 +220,15 @@ void TFileStream::FlushWrites() {
 void TFileStream::Write(const void* buffer, std::size_t count) {
   if (mode_ != Mode::kCreate) throw EWriteError();
   if (count == 0) return;
-  if (pending_.empty()) write_start_ = position_;
   const auto* in = static_cast<const std::uint8_t*>(buffer);
-  pending_.insert(pending_.end(), in, in + count);
+  if (count >= kFileBufferSize) {
+    // Large writes go straight from the caller's memory, after what is pending.
+    FlushWrites();
+    WriteAt(in, count, position_);
+  } else {
+    if (pending_.empty()) write_start_ = position_;
+    pending_.insert(pending_.end(), in, in + count);
+  }
   position_ += count;
   size_ = std::max(size_, position_);
   if (pending_.size() >= kFileBufferSize) FlushWrites();

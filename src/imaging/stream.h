@@ -95,6 +95,8 @@ class TFileStream : public TStream {
 
  private:
   void FlushWrites();
+  // Writes all count bytes at the offset; EWriteError otherwise.
+  void WriteAt(const std::uint8_t* data, std::size_t count, std::uint64_t offset);
 
   std::string path_;
   int fd_ = -1;

@@ -92,6 +92,18 @@ void ReadRows(TStream& stream, const BmpInfoHeader& h, const BmpLayout& layout, 
   }
 }
 
+// Reads the rows of uncompressed pixel data straight into the bitmap, for layouts whose
+// file rows are bitmap rows already (same depth, same padding to 4 bytes).
+void ReadRowsAsTheyAre(TStream& stream, const BmpInfoHeader& h, const BmpLayout& layout, TBitmap& bitmap) {
+  const std::size_t row_bytes = ((std::size_t(h.width) * h.bit_count + 31) / 32) * 4;
+  const std::size_t used_bytes = (std::size_t(h.width) * h.bit_count + 7) / 8;
+  stream.SetPosition(layout.pixel_pos);
+  for (int i = 0; i < h.height; ++i) {
+    const int y = h.top_down ? i : h.height - 1 - i;
+    if (stream.Read(bitmap.ScanLine(y), row_bytes) < used_bytes) Truncated();
+  }
+}
+
 void DecodeIndexed(TStream& stream, const BmpInfoHeader& h, const BmpLayout& layout, TBitmap& bitmap) {
   if (h.bit_count == 2) {
     bitmap.SetPixelFormat(TPixelFormat::pf8bit);
@@ -107,9 +119,7 @@ void DecodeIndexed(TStream& stream, const BmpInfoHeader& h, const BmpLayout& lay
   bitmap.SetPixelFormat(format);
   bitmap.SetSize(h.width, h.height);
   // A BMP row and a bitmap row of the same depth have the same padded length.
-  const std::size_t used = (std::size_t(h.width) * h.bit_count + 7) / 8;
-  ReadRows(stream, h, layout, bitmap,
-           [used](const std::uint8_t* src, std::uint8_t* dst) { std::memcpy(dst, src, used); });
+  ReadRowsAsTheyAre(stream, h, layout, bitmap);
 }
 
 void DecodeRle(TStream& stream, const BmpInfoHeader& h, const BmpLayout& layout, TBitmap& bitmap) {
@@ -168,8 +178,7 @@ void DecodeTrueColor(TStream& stream, const BmpInfoHeader& h, const BmpLayout& l
   const bool plain_bgr =
       (bytes == 3 || bytes == 4) && masks.red == 0xFF0000 && masks.green == 0xFF00 && masks.blue == 0xFF;
   if (plain_bgr && bytes == 3) {
-    ReadRows(stream, h, layout, bitmap,
-             [w](const std::uint8_t* src, std::uint8_t* dst) { std::memcpy(dst, src, std::size_t(w) * 3); });
+    ReadRowsAsTheyAre(stream, h, layout, bitmap);
   } else if (plain_bgr) {
     ReadRows(stream, h, layout, bitmap, [w](const std::uint8_t* src, std::uint8_t* dst) {
       for (int x = 0; x < w; ++x, src += 4, dst += 3) std::memcpy(dst, src, 3);

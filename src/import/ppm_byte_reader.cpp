@@ -45,6 +45,11 @@ std::uint64_t PPMByteReader::Available() const {
 
 void PPMByteReader::ReadRaw(std::uint8_t* out, std::size_t count) {
   while (count > 0) {
+    if (index_ == fill_ && count >= buffer_.size()) {
+      // Long runs of bytes go from the stream to their place without the buffer.
+      if (stream_.Read(out, count) != count) ReadError();
+      return;
+    }
     if (index_ == fill_ && !Fill()) ReadError();
     const std::size_t n = std::min(count, fill_ - index_);
     std::memcpy(out, buffer_.data() + index_, n);

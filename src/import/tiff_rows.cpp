@@ -10,7 +10,32 @@ void UndoHorizontalDifferencing(std::uint8_t* row, std::size_t pixel_count, int 
   const std::size_t stride = std::size_t(samples);
   const std::size_t total = pixel_count * stride;
   if (bits == 8) {
-    for (std::size_t i = stride; i < total; ++i) row[i] = std::uint8_t(row[i] + row[i - stride]);
+    // The usual layouts keep each channel's running sum in a register.
+    if (stride == 3) {
+      std::uint8_t a = row[0], b = row[1], c = row[2];
+      for (std::size_t i = 3; i < total; i += 3) {
+        a = std::uint8_t(a + row[i]);
+        b = std::uint8_t(b + row[i + 1]);
+        c = std::uint8_t(c + row[i + 2]);
+        row[i] = a;
+        row[i + 1] = b;
+        row[i + 2] = c;
+      }
+    } else if (stride == 4) {
+      std::uint8_t a = row[0], b = row[1], c = row[2], d = row[3];
+      for (std::size_t i = 4; i < total; i += 4) {
+        a = std::uint8_t(a + row[i]);
+        b = std::uint8_t(b + row[i + 1]);
+        c = std::uint8_t(c + row[i + 2]);
+        d = std::uint8_t(d + row[i + 3]);
+        row[i] = a;
+        row[i + 1] = b;
+        row[i + 2] = c;
+        row[i + 3] = d;
+      }
+    } else {
+      for (std::size_t i = stride; i < total; ++i) row[i] = std::uint8_t(row[i] + row[i - stride]);
+    }
   } else if (bits == 16) {
     const auto load = [&](std::size_t i) -> unsigned {
       const std::uint8_t* p = row + 2 * i;

@@ -166,7 +166,12 @@ TStripReader::TStripReader(TStream& stream, std::uint64_t base, StripTable table
       reverse_bits_(reverse_bits) {}
 
 void TStripReader::Read(std::size_t index, std::size_t unpacked_size, std::vector<std::uint8_t>& out) {
-  out.assign(unpacked_size, 0);
+  const bool stored = decoder_ == nullptr && index < table_.offsets.size();
+  if (stored) {
+    out.resize(unpacked_size);  // every byte is read below
+  } else {
+    out.assign(unpacked_size, 0);
+  }
   if (index >= table_.offsets.size() || unpacked_size == 0) return;
 
   const std::uint64_t size = stream_.Size();
@@ -175,7 +180,7 @@ void TStripReader::Read(std::size_t index, std::size_t unpacked_size, std::vecto
   const std::uint64_t available = size - start;
 
   stream_.SetPosition(start);
-  if (decoder_ == nullptr) {
+  if (stored) {
     if (unpacked_size > available) StripReadError();
     stream_.ReadBuffer(out.data(), unpacked_size);
     if (reverse_bits_) ReverseBits(out.data(), out.size());

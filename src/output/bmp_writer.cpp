@@ -51,12 +51,21 @@ void WriteBmp(const Picture& picture, TStream& stream) {
     header.push_back(0);
   }
   stream.Write(header.data(), header.size());
-  // The padding is written as zeros whatever the picture's spare bytes hold.
-  std::vector<std::uint8_t> row(row_size, 0);
+  // Rows go out bottom-up, gathered into blocks of about kBlockBytes. The padding is
+  // written as zeros whatever the picture's spare bytes hold.
+  constexpr std::size_t kBlockBytes = std::size_t(1) << 20;
+  const std::size_t rows_per_block =
+      std::max<std::size_t>(1, kBlockBytes / std::max<std::size_t>(row_size, 1));
+  std::vector<std::uint8_t> block(std::min(rows_per_block, std::size_t(picture.Height())) * row_size, 0);
   const std::size_t pixel_bytes = std::size_t(picture.Width()) * 3;
+  std::size_t filled = 0;
   for (int y = picture.Height() - 1; y >= 0; --y) {
-    std::copy_n(picture.Row(y), pixel_bytes, row.begin());
-    stream.Write(row.data(), row.size());
+    std::copy_n(picture.Row(y), pixel_bytes, block.begin() + long(filled));
+    filled += row_size;
+    if (filled == block.size() || y == 0) {
+      stream.Write(block.data(), filled);
+      filled = 0;
+    }
   }
 }
 

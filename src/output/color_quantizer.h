@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "imaging/picture.h"
@@ -14,18 +13,6 @@ namespace qel {
 struct TRGBTriple {
   std::uint8_t red = 0, green = 0, blue = 0;
   friend constexpr bool operator==(const TRGBTriple&, const TRGBTriple&) = default;
-};
-
-// One node of the octree. Children are indexed by red bit x 4 + green bit x 2 + blue
-// bit of the level's bit; a leaf sums the pixels that reached it.
-struct TOctreeNode {
-  bool leaf = false;
-  std::uint64_t pixel_count = 0;
-  // 64 bits: a picture of many millions of pixels of one colour must not overflow.
-  std::uint64_t red_sum = 0, green_sum = 0, blue_sum = 0;
-  // Link in its level's stack of reducible nodes (not owned).
-  TOctreeNode* next_reducible = nullptr;
-  std::array<std::unique_ptr<TOctreeNode>, 8> children;
 };
 
 class TColorQuantizer {
@@ -47,18 +34,50 @@ class TColorQuantizer {
   std::vector<TRGBTriple> ColorTable() const;
 
  private:
+  // Nodes are numbered in a pool; 0 stands for "no node" and is never used.
+  using NodeIndex = std::uint32_t;
+  static constexpr NodeIndex kNoNode = 0;
+
+  // One node of the octree: what a descent reads. Children are indexed by red bit x 4 +
+  // green bit x 2 + blue bit of the level's bit.
+  struct TOctreeNode {
+    std::array<NodeIndex, 8> children{};
+    // Link in its level's stack of reducible nodes.
+    NodeIndex next_reducible = kNoNode;
+    bool leaf = false;
+  };
+  // What a leaf sums, kept apart from the nodes so that a descent touches less memory.
+  // 64 bits: a picture of many millions of pixels of one colour must not overflow.
+  struct TOctreeSums {
+    std::uint64_t pixel_count = 0;
+    std::uint64_t red = 0, green = 0, blue = 0;
+  };
+
+  // A node of the given level from the pool: a leaf at the deepest level, otherwise
+  // pushed on its level's reducible stack.
+  NodeIndex NewNode(int level);
+  // The leaf of the colour, made along the way where the tree has no node yet; level
+  // receives the leaf's level.
+  NodeIndex FindLeaf(std::uint8_t red, std::uint8_t green, std::uint8_t blue, int& level);
   // Merges the children of one node into it; false when no node can be reduced.
   bool ReduceTree();
+  void CollectLeaves(NodeIndex node, std::vector<TRGBTriple>& colors) const;
 
-  std::unique_ptr<TOctreeNode> tree_;
+  std::vector<TOctreeNode> nodes_;
+  std::vector<TOctreeSums> sums_;
+  std::vector<NodeIndex> free_nodes_;
+  NodeIndex root_ = kNoNode;
   int leaf_count_ = 0;
-  std::array<TOctreeNode*, kLevels> reducible_nodes_{};
+  std::array<NodeIndex, kLevels> reducible_nodes_{};
   int max_colors_;
   int color_bits_;
-  // The leaf the previous pixel reached and its colour: runs of one colour skip the
-  // descent. Dropped whenever a reduction may have released that leaf.
-  TOctreeNode* last_leaf_ = nullptr;
-  std::uint32_t last_color_ = 0;
+  // The leaf the previous pixel reached, its level and the colour's bits that chose the
+  // way to it: a colour with the same leading bits reaches the same leaf, so runs of
+  // similar colours skip the descent. Dropped whenever a reduction may have changed the
+  // tree along that way.
+  NodeIndex last_leaf_ = kNoNode;
+  std::uint32_t last_path_ = 0;
+  std::uint32_t last_path_mask_ = 0;
 };
 
 }  // namespace qel

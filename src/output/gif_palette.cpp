@@ -1,8 +1,11 @@
 #include "output/gif_palette.h"
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <numeric>
 
+#include "imaging/parallel_in_order.h"
 #include "output/system_palette.h"
 
 namespace qel {
@@ -25,7 +28,8 @@ TGIFColorMap OptimizedPaletteWithSystemColors(const Picture& picture) {
 
 TNearestColorMapper::TNearestColorMapper(const TGIFColorMap& palette)
     : count_(std::clamp(palette.count, 0, kGifPaletteSize)),
-      cells_(std::size_t(kCellsPerSide) * kCellsPerSide * kCellsPerSide) {
+      cells_(std::size_t(kCellsPerSide) * kCellsPerSide * kCellsPerSide),
+      cubes_(std::size_t(1) << (3 * kCubeIndexBits), 0) {
   for (int i = 0; i < count_; ++i) {
     red_[std::size_t(i)] = palette.colors[std::size_t(i)].red;
     green_[std::size_t(i)] = palette.colors[std::size_t(i)].green;
@@ -62,12 +66,12 @@ std::int32_t FarGap(std::int32_t value, std::int32_t low, std::int32_t high) {
 
 }  // namespace
 
-const TNearestColorMapper::Cell& TNearestColorMapper::CellFor(int cell_index, int red_cell, int green_cell,
-                                                              int blue_cell) {
-  Cell& cell = cells_[std::size_t(cell_index)];
-  if (cell.count != 0) return cell;
+const TNearestColorMapper::Cell& TNearestColorMapper::ListCandidates(unsigned cell_index) {
+  Cell& cell = cells_[cell_index];
   constexpr std::int32_t kSpan = (1 << kCellBits) - 1;
-  const std::int32_t r0 = red_cell << kCellBits, g0 = green_cell << kCellBits, b0 = blue_cell << kCellBits;
+  const std::int32_t r0 = std::int32_t(cell_index / (kCellsPerSide * kCellsPerSide)) << kCellBits;
+  const std::int32_t g0 = std::int32_t(cell_index / kCellsPerSide % kCellsPerSide) << kCellBits;
+  const std::int32_t b0 = std::int32_t(cell_index % kCellsPerSide) << kCellBits;
   std::array<std::int32_t, kGifPaletteSize> nearest{};
   // No colour of the cell is farther than bound from its nearest entry, so an entry
   // whose nearest point of the cell lies beyond bound is never chosen for it.
@@ -83,39 +87,73 @@ const TNearestColorMapper::Cell& TNearestColorMapper::CellFor(int cell_index, in
   }
   cell.first = std::uint32_t(candidates_.size());
   for (int i = 0; i < count_; ++i) {
-    if (nearest[std::size_t(i)] <= bound) candidates_.push_back(std::uint8_t(i));
+    const std::size_t e = std::size_t(i);
+    if (nearest[e] <= bound) {
+      candidates_.push_back(
+          {std::int16_t(red_[e]), std::int16_t(green_[e]), std::int16_t(blue_[e]), std::uint8_t(i)});
+    }
   }
-  if (count_ == 0) candidates_.push_back(0);
-  cell.count = std::uint16_t(candidates_.size() - cell.first);
+  if (count_ == 0) candidates_.push_back({});
+  // 3 x 10000^2 is beyond every real distance (at most 3 x 255^2) and within 32 bits.
+  constexpr std::int16_t kFar = 10000;
+  while ((candidates_.size() - cell.first) % kGroup != 0) candidates_.push_back({kFar, kFar, kFar, 0});
+  cell.count = std::uint32_t(candidates_.size() - cell.first);
   return cell;
 }
 
-std::uint8_t TNearestColorMapper::Nearest(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  const int rc = red >> kCellBits, gc = green >> kCellBits, bc = blue >> kCellBits;
-  const Cell& cell = CellFor((rc * kCellsPerSide + gc) * kCellsPerSide + bc, rc, gc, bc);
-  const std::uint8_t* candidate = candidates_.data() + cell.first;
-  std::int32_t best_distance = INT32_MAX;
-  std::uint8_t best = candidate[0];
-  for (std::uint16_t k = 0; k < cell.count; ++k) {
-    const std::size_t e = candidate[k];
-    const std::int32_t dr = red_[e] - red, dg = green_[e] - green, db = blue_[e] - blue;
-    const std::int32_t distance = dr * dr + dg * dg + db * db;
-    if (distance < best_distance) {
-      best_distance = distance;
-      best = candidate[k];
+std::uint8_t TNearestColorMapper::Resolve(unsigned cube, std::uint8_t red, std::uint8_t green,
+                                          std::uint8_t blue) {
+  const unsigned cell_index =
+      (unsigned(red >> kCellBits) * kCellsPerSide + unsigned(green >> kCellBits)) * kCellsPerSide +
+      unsigned(blue >> kCellBits);
+  const Cell* cell = &cells_[cell_index];
+  if (cell->count == 0) cell = &ListCandidates(cell_index);
+  if (cubes_[cube] == 0) {
+    // The cube lies in the cell, so only the cell's candidates can be nearest to its
+    // colours; the same bound as for the cell tells whether one of them always is.
+    constexpr std::int32_t kSpan = (1 << kCubeBits) - 1;
+    const std::int32_t r0 = red >> kCubeBits << kCubeBits, g0 = green >> kCubeBits << kCubeBits,
+                       b0 = blue >> kCubeBits << kCubeBits;
+    const Candidate* candidate = candidates_.data() + cell->first;
+    std::int32_t bound = INT32_MAX;
+    for (std::uint32_t k = 0; k < cell->count; ++k) {
+      const Candidate& c = candidate[k];
+      const std::int32_t fr = FarGap(c.red, r0, r0 + kSpan), fg = FarGap(c.green, g0, g0 + kSpan),
+                         fb = FarGap(c.blue, b0, b0 + kSpan);
+      bound = std::min(bound, fr * fr + fg * fg + fb * fb);
     }
+    int within = 0;
+    std::uint8_t only = 0;
+    for (std::uint32_t k = 0; k < cell->count; ++k) {
+      const Candidate& c = candidate[k];
+      const std::int32_t nr = NearGap(c.red, r0, r0 + kSpan), ng = NearGap(c.green, g0, g0 + kSpan),
+                         nb = NearGap(c.blue, b0, b0 + kSpan);
+      if (nr * nr + ng * ng + nb * nb <= bound) {
+        ++within;
+        only = c.index;
+      }
+    }
+    cubes_[cube] = within == 1 ? std::uint16_t(only + 1) : kMixedCube;
+    if (within == 1) return only;
   }
-  return best;
+  return SearchCandidates(*cell, red, green, blue);
 }
 
-std::vector<std::uint8_t> ReduceColors(const Picture& picture, const TGIFColorMap& palette) {
+namespace {
+
+// Bands of this many rows are mapped at a time; a few of them per thread may wait for
+// the caller.
+constexpr int kRowsPerBand = 32;
+constexpr int kBandsAheadPerThread = 4;
+
+// The indices of rows [first, last), one row after the other.
+std::vector<std::uint8_t> MapRows(const Picture& picture, int first, int last, TNearestColorMapper& mapper) {
   const std::size_t width = std::size_t(picture.Width());
-  std::vector<std::uint8_t> pixels(width * std::size_t(picture.Height()));
-  TNearestColorMapper mapper(palette);
+  std::vector<std::uint8_t> indices(width * std::size_t(last - first));
   std::uint32_t last_color = 0xFFFFFFFFu;  // no colour
   std::uint8_t last_index = 0;
-  std::uint8_t* out = pixels.data();
-  for (int y = 0; y < picture.Height(); ++y) {
+  std::uint8_t* out = indices.data();
+  for (int y = first; y < last; ++y) {
     const std::uint8_t* row = picture.Row(y);
     for (std::size_t x = 0; x < width; ++x) {
       // Runs of one colour are common in drawings and screenshots.
@@ -128,6 +166,40 @@ std::vector<std::uint8_t> ReduceColors(const Picture& picture, const TGIFColorMa
       *out++ = last_index;
     }
   }
+  return indices;
+}
+
+}  // namespace
+
+void MapRowsInOrder(const Picture& picture, const TGIFColorMap& palette, unsigned threads,
+                    const std::function<void(const std::uint8_t* indices)>& sink) {
+  const int bands = (picture.Height() + kRowsPerBand - 1) / kRowsPerBand;
+  const int used = std::clamp(ThreadCount(int(threads)), 1, std::max(bands, 1));
+  // Each thread keeps its mapper, and with it the cells it has listed, from band to band.
+  std::vector<std::unique_ptr<TNearestColorMapper>> mappers(static_cast<std::size_t>(used));
+  const std::size_t width = std::size_t(picture.Width());
+  ParallelInOrder<std::vector<std::uint8_t>>(
+      used, bands, used * kBandsAheadPerThread,
+      [&](int thread, int band) {
+        std::unique_ptr<TNearestColorMapper>& mapper = mappers[std::size_t(thread)];
+        if (!mapper) mapper = std::make_unique<TNearestColorMapper>(palette);
+        const int first = band * kRowsPerBand;
+        return MapRows(picture, first, std::min(picture.Height(), first + kRowsPerBand), *mapper);
+      },
+      [&](int, std::vector<std::uint8_t>& indices) {
+        for (std::size_t at = 0; at < indices.size(); at += width) sink(indices.data() + at);
+      });
+}
+
+std::vector<std::uint8_t> ReduceColors(const Picture& picture, const TGIFColorMap& palette,
+                                       unsigned threads) {
+  const std::size_t width = std::size_t(picture.Width());
+  std::vector<std::uint8_t> pixels(width * std::size_t(picture.Height()));
+  std::uint8_t* out = pixels.data();
+  MapRowsInOrder(picture, palette, threads, [&](const std::uint8_t* indices) {
+    std::copy_n(indices, width, out);
+    out += width;
+  });
   return pixels;
 }
 

@@ -12,6 +12,7 @@
 #include "imaging/errors.h"
 #include "imaging/stream.h"
 #include "output/gif_frame.h"
+#include "output/gif_palette.h"
 #include "output/picture_writers.h"
 
 namespace qel {
@@ -104,44 +105,59 @@ ColorMapPtr MakeLocalColorTable(const TGIFColorMap& table) {
   return map;
 }
 
-void WriteGifFrame(const TGIFFrame& frame, TStream& stream) {
-  GifOutput output;
-  output.stream = &stream;
-  int error = 0;
-  GifFilePtr gif(EGifOpen(&output, &WriteCallback, &error));
-  if (!gif) Fail(output, error);
-  auto check = [&](int result) {
-    if (result == GIF_ERROR) Fail(output, gif->Error);
-  };
+// One frame written through giflib: the screen, the frame's header and colour table,
+// then its rows as they come, then the trailer.
+class GifFrameWriter {
+ public:
+  GifFrameWriter(TStream& stream, int width, int height, const TGIFColorMap& table,
+                 std::optional<std::uint8_t> transparent_index)
+      : width_(width) {
+    output_.stream = &stream;
+    int error = 0;
+    gif_.reset(EGifOpen(&output_, &WriteCallback, &error));
+    if (!gif_) Fail(output_, error);
+    if (table.optimized) {
+      output_.sorted_flag_offset =
+          kHeaderAndScreenSize + (transparent_index ? kGraphicControlSize : 0) + kDescriptorPackedOffset;
+    }
+    EGifSetGifVersion(gif_.get(), transparent_index.has_value() || table.optimized);
+    // No global colour table: the frame brings its own.
+    Check(EGifPutScreenDesc(gif_.get(), width, height, kColorResolution, 0, nullptr));
+    if (transparent_index) {
+      GraphicsControlBlock control{};
+      control.DisposalMode = DISPOSAL_UNSPECIFIED;
+      control.UserInputFlag = false;
+      control.DelayTime = 0;
+      control.TransparentColor = *transparent_index;
+      GifByteType extension[4];
+      const std::size_t length = EGifGCBToExtension(&control, extension);
+      Check(EGifPutExtension(gif_.get(), GRAPHICS_EXT_FUNC_CODE, int(length), extension));
+    }
+    ColorMapPtr local = MakeLocalColorTable(table);
+    Check(EGifPutImageDesc(gif_.get(), 0, 0, width, height, false, local.get()));
+  }
 
-  if (frame.color_map.optimized) {
-    output.sorted_flag_offset =
-        kHeaderAndScreenSize + (frame.transparent_index ? kGraphicControlSize : 0) + kDescriptorPackedOffset;
-  }
-  EGifSetGifVersion(gif.get(), frame.transparent_index.has_value() || frame.color_map.optimized);
-  // No global colour table: the frame brings its own.
-  check(EGifPutScreenDesc(gif.get(), frame.width, frame.height, kColorResolution, 0, nullptr));
-  if (frame.transparent_index) {
-    GraphicsControlBlock control{};
-    control.DisposalMode = DISPOSAL_UNSPECIFIED;
-    control.UserInputFlag = false;
-    control.DelayTime = 0;
-    control.TransparentColor = *frame.transparent_index;
-    GifByteType extension[4];
-    const std::size_t length = EGifGCBToExtension(&control, extension);
-    check(EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, int(length), extension));
-  }
-  ColorMapPtr table = MakeLocalColorTable(frame.color_map);
-  check(EGifPutImageDesc(gif.get(), 0, 0, frame.width, frame.height, false, table.get()));
-  const std::size_t width = std::size_t(frame.width);
-  for (int y = 0; y < frame.height; ++y) {
+  // The next row: width palette indices.
+  void PutLine(const std::uint8_t* indices) {
     // The library reads the line without changing it.
-    auto* line = const_cast<GifPixelType*>(frame.pixels.data() + std::size_t(y) * width);
-    check(EGifPutLine(gif.get(), line, frame.width));
+    Check(EGifPutLine(gif_.get(), const_cast<GifPixelType*>(indices), width_));
   }
+
   // Writes the trailer and releases the handle whatever the outcome.
-  if (EGifCloseFile(gif.release(), &error) == GIF_ERROR || output.stream_error) Fail(output, error);
-}
+  void Finish() {
+    int error = 0;
+    if (EGifCloseFile(gif_.release(), &error) == GIF_ERROR || output_.stream_error) Fail(output_, error);
+  }
+
+ private:
+  void Check(int result) {
+    if (result == GIF_ERROR) Fail(output_, gif_->Error);
+  }
+
+  GifOutput output_;
+  GifFilePtr gif_;
+  int width_;
+};
 
 }  // namespace
 
@@ -150,7 +166,20 @@ void WriteGif(const Picture& picture, TStream& stream) {
   if (picture.Width() > kMaxGifSide || picture.Height() > kMaxGifSide) {
     throw Error("A GIF image can be at most 65535 pixels wide and high.");
   }
-  WriteGifFrame(MakeGifFrame(picture), stream);
+  if (picture.Transparent()) {
+    // The table is sorted by use before the first row can be written.
+    const TGIFFrame frame = MakeGifFrame(picture);
+    GifFrameWriter writer(stream, frame.width, frame.height, frame.color_map, frame.transparent_index);
+    const std::size_t width = std::size_t(frame.width);
+    for (std::size_t at = 0; at < frame.pixels.size(); at += width) writer.PutLine(frame.pixels.data() + at);
+    writer.Finish();
+    return;
+  }
+  // The whole palette in its order: rows are coded while later ones are being mapped.
+  const TGIFColorMap palette = OptimizedPaletteWithSystemColors(picture);
+  GifFrameWriter writer(stream, picture.Width(), picture.Height(), palette, std::nullopt);
+  MapRowsInOrder(picture, palette, 0, [&](const std::uint8_t* indices) { writer.PutLine(indices); });
+  writer.Finish();
 }
 
 }  // namespace qel

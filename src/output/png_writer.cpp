@@ -3,27 +3,302 @@
 // transparent, IDAT chunks of at most 65535 bytes. The file holds the signature,
 // IHDR, tRNS (when transparent), IDAT..., IEND and nothing else.
 //
-// libpng reports errors by jumping back to the setjmp in Run(); between that point and
-// the library's calls no C++ object with a destructor is alive. Exceptions of the
-// stream never cross the library's C frames: the write callback keeps them and they
-// are raised again once the library has returned.
-#include <png.h>
+// The saving path deflates row bands on all cores (see png_writer.h). The libpng path
+// below it makes the same file in one stream and stays as the reference.
+#include "output/png_writer.h"
 
+#include <png.h>
+#include <zlib.h>
+
+#include <algorithm>
 #include <csetjmp>
+#include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "imaging/errors.h"
+#include "imaging/parallel_in_order.h"
 #include "imaging/stream.h"
 #include "output/picture_writers.h"
 
 namespace qel {
+
+namespace png {
 
 namespace {
 
 constexpr int kCompressionLevel = 8;
 // Every IDAT chunk carries one buffer of compressed data at most.
 constexpr std::size_t kIdatChunkLimit = 65535;
+// What deflate can look back at: the dictionary a band starts with.
+constexpr std::size_t kDictionaryBytes = 32768;
+constexpr int kWindowBits = 15;
+constexpr int kMemoryLevel = 8;
+// The zlib header of a 32 KiB window at the highest compression levels (check bits
+// make it a multiple of 31).
+constexpr std::uint8_t kZlibHeader[2] = {0x78, 0xDA};
+constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+constexpr int kBytesPerPixel = 3;
+
+[[noreturn]] void DeflateFailed() {
+  throw Error("PNG error: the image data cannot be compressed.");
+}
+
+// A byte of filtered data as libpng weighs it: its distance from zero read as signed.
+inline unsigned Weight(std::uint8_t v) {
+  return v < 128 ? v : 256u - v;
+}
+
+void PutU32(std::uint8_t* out, std::uint32_t v) {
+  out[0] = std::uint8_t(v >> 24);
+  out[1] = std::uint8_t(v >> 16);
+  out[2] = std::uint8_t(v >> 8);
+  out[3] = std::uint8_t(v);
+}
+
+// Writes whole chunks: length, type, data, CRC-32 of type and data.
+void WriteChunk(TStream& stream, const char (&type)[5], const std::uint8_t* data, std::size_t size) {
+  std::uint8_t head[8];
+  PutU32(head, std::uint32_t(size));
+  std::memcpy(head + 4, type, 4);
+  uLong crc = crc32(0L, head + 4, 4);
+  if (size > 0) crc = crc32(crc, data, uInt(size));
+  std::uint8_t tail[4];
+  PutU32(tail, std::uint32_t(crc));
+  stream.Write(head, sizeof head);
+  if (size > 0) stream.Write(data, size);
+  stream.Write(tail, sizeof tail);
+}
+
+// Gathers the zlib stream into IDAT chunks of kIdatChunkLimit bytes, the last one shorter.
+class IdatWriter {
+ public:
+  explicit IdatWriter(TStream& stream) : stream_(stream) { buffer_.reserve(kIdatChunkLimit); }
+
+  void Append(const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+      const std::size_t n = std::min(size, kIdatChunkLimit - buffer_.size());
+      buffer_.insert(buffer_.end(), data, data + n);
+      data += n;
+      size -= n;
+      if (buffer_.size() == kIdatChunkLimit) Flush();
+    }
+  }
+  void Finish() {
+    if (!buffer_.empty()) Flush();
+  }
+
+ private:
+  void Flush() {
+    WriteChunk(stream_, "IDAT", buffer_.data(), buffer_.size());
+    buffer_.clear();
+  }
+
+  TStream& stream_;
+  std::vector<std::uint8_t> buffer_;
+};
+
+// A raw deflate stream (no zlib header or checksum) at the encoder's settings: level 8,
+// 32 KiB window and, as libpng uses for filtered rows, the filtered-data strategy.
+class RawDeflater {
+ public:
+  RawDeflater() {
+    if (deflateInit2(&z_, kCompressionLevel, Z_DEFLATED, -kWindowBits, kMemoryLevel, Z_FILTERED) != Z_OK)
+      throw EOutOfResources("Out of memory while saving a PNG image.");
+  }
+  ~RawDeflater() { deflateEnd(&z_); }
+  RawDeflater(const RawDeflater&) = delete;
+  RawDeflater& operator=(const RawDeflater&) = delete;
+
+  // Deflates data as one band: with the dictionary as the data that came before it, and
+  // ending the whole stream (last) or on a byte boundary after an empty stored block.
+  std::vector<std::uint8_t> Deflate(const std::vector<std::uint8_t>& dictionary,
+                                    const std::vector<std::uint8_t>& data, bool last) {
+    if (deflateReset(&z_) != Z_OK) DeflateFailed();
+    if (!dictionary.empty() && deflateSetDictionary(&z_, dictionary.data(), uInt(dictionary.size())) != Z_OK)
+      DeflateFailed();
+    std::vector<std::uint8_t> out(deflateBound(&z_, uLong(data.size())) + 64);
+    z_.next_in = const_cast<Bytef*>(data.data());
+    z_.avail_in = uInt(data.size());
+    std::size_t produced = 0;
+    for (;;) {
+      if (produced == out.size()) out.resize(out.size() * 2);
+      z_.next_out = out.data() + produced;
+      z_.avail_out = uInt(out.size() - produced);
+      const int result = deflate(&z_, last ? Z_FINISH : Z_SYNC_FLUSH);
+      produced = out.size() - z_.avail_out;
+      if (result == Z_STREAM_ERROR) DeflateFailed();
+      if (last ? result == Z_STREAM_END : (z_.avail_in == 0 && z_.avail_out != 0)) break;
+    }
+    out.resize(produced);
+    return out;
+  }
+
+ private:
+  z_stream z_{};
+};
+
+// How the rows are cut into bands.
+struct BandPlan {
+  std::size_t line = 0;  // pixel bytes of a row
+  int rows_per_band = 1;
+  int bands = 1;
+};
+
+BandPlan PlanBands(const Picture& picture, std::size_t band_bytes) {
+  BandPlan plan;
+  plan.line = std::size_t(picture.Width()) * kBytesPerPixel;
+  const std::size_t filtered = plan.line + 1;
+  const std::size_t rows = std::max<std::size_t>(1, (band_bytes + filtered - 1) / filtered);
+  plan.rows_per_band = int(std::min<std::size_t>(rows, std::size_t(picture.Height())));
+  plan.bands = (picture.Height() + plan.rows_per_band - 1) / plan.rows_per_band;
+  return plan;
+}
+
+// A band of rows deflated, with what the stream's checksum needs of it.
+struct DeflatedBand {
+  std::vector<std::uint8_t> bytes;
+  uLong adler = 1;  // of the band's filtered bytes
+  std::size_t filtered_bytes = 0;
+};
+
+// Filters and deflates bands of a picture's rows. Make() may run on several threads at
+// once, each with a deflater of its own.
+class BandMaker {
+ public:
+  BandMaker(const Picture& picture, const BandPlan& plan)
+      : picture_(picture),
+        plan_(plan),
+        fixed_filter_(FixedFilter(picture.Width(), picture.Height())),
+        zeros_(plan.line, 0) {}
+
+  DeflatedBand Make(int b, RawDeflater& deflater) const {
+    const int first = b * plan_.rows_per_band;
+    const int rows = std::min(plan_.rows_per_band, picture_.Height() - first);
+    const std::size_t filtered = plan_.line + 1;
+    std::vector<std::uint8_t> data(std::size_t(rows) * filtered);
+    for (int r = 0; r < rows; ++r) FilterPictureRow(first + r, data.data() + std::size_t(r) * filtered);
+    DeflatedBand band;
+    band.adler = adler32_z(1L, data.data(), data.size());
+    band.filtered_bytes = data.size();
+    band.bytes = deflater.Deflate(Dictionary(first), data, b + 1 == plan_.bands);
+    return band;
+  }
+
+ private:
+  // Row y filtered and in red, green, blue order.
+  void FilterPictureRow(int y, std::uint8_t* out) const {
+    const std::uint8_t* previous = y > 0 ? picture_.Row(y - 1) : zeros_.data();
+    if (fixed_filter_ != 0) {
+      ApplyFilter(fixed_filter_, picture_.Row(y), previous, plan_.line, out);
+    } else {
+      FilterRow(picture_.Row(y), previous, plan_.line, out);
+    }
+    for (std::size_t i = 1; i + 2 < plan_.line + 1; i += kBytesPerPixel) std::swap(out[i], out[i + 2]);
+  }
+
+  // The last filtered bytes before row first, at most kDictionaryBytes of them.
+  std::vector<std::uint8_t> Dictionary(int first) const {
+    const std::size_t filtered = plan_.line + 1;
+    const int rows =
+        int(std::min<std::size_t>(std::size_t(first), (kDictionaryBytes + filtered - 1) / filtered));
+    std::vector<std::uint8_t> bytes(std::size_t(rows) * filtered);
+    for (int r = 0; r < rows; ++r)
+      FilterPictureRow(first - rows + r, bytes.data() + std::size_t(r) * filtered);
+    if (bytes.size() > kDictionaryBytes) bytes.erase(bytes.begin(), bytes.end() - long(kDictionaryBytes));
+    return bytes;
+  }
+
+  const Picture& picture_;
+  const BandPlan plan_;
+  const std::uint8_t fixed_filter_;
+  const std::vector<std::uint8_t> zeros_;
+};
+
+// Bands deflated in advance of the one being written, for each thread.
+constexpr int kBandsAheadPerThread = 4;
+
+}  // namespace
+
+void ApplyFilter(std::uint8_t type, const std::uint8_t* row, const std::uint8_t* previous, std::size_t length,
+                 std::uint8_t* out) {
+  out[0] = type;
+  if (type == kFilterUp) {
+    for (std::size_t i = 0; i < length; ++i) out[1 + i] = std::uint8_t(row[i] - previous[i]);
+    return;
+  }
+  const std::size_t lead = std::min<std::size_t>(kBytesPerPixel, length);
+  for (std::size_t i = 0; i < lead; ++i) out[1 + i] = row[i];
+  for (std::size_t i = lead; i < length; ++i) out[1 + i] = std::uint8_t(row[i] - row[i - kBytesPerPixel]);
+}
+
+std::uint8_t FilterRow(const std::uint8_t* row, const std::uint8_t* previous, std::size_t length,
+                       std::uint8_t* out) {
+  const std::size_t lead = std::min<std::size_t>(kBytesPerPixel, length);
+  std::size_t sub = 0, up = 0;
+  for (std::size_t i = 0; i < lead; ++i) sub += Weight(row[i]);
+  for (std::size_t i = lead; i < length; ++i) sub += Weight(std::uint8_t(row[i] - row[i - kBytesPerPixel]));
+  for (std::size_t i = 0; i < length; ++i) up += Weight(std::uint8_t(row[i] - previous[i]));
+  const std::uint8_t type = up < sub ? kFilterUp : kFilterSub;
+  ApplyFilter(type, row, previous, length, out);
+  return type;
+}
+
+std::uint8_t FixedFilter(int width, int height) {
+  if (height == 1) return kFilterSub;
+  if (width == 1) return kFilterUp;
+  return 0;
+}
+
+void WritePngInBands(const Picture& picture, TStream& stream, const BandOptions& options) {
+  if (picture.Empty()) throw Error("Cannot save an empty picture as PNG.");
+  stream.Write(kSignature, sizeof kSignature);
+  // Width, height, 8 bits a sample, truecolour, deflate, filter method 0, not interlaced.
+  std::uint8_t header[13] = {0, 0, 0, 0, 0, 0, 0, 0, 8, 2, 0, 0, 0};
+  PutU32(header, std::uint32_t(picture.Width()));
+  PutU32(header + 4, std::uint32_t(picture.Height()));
+  WriteChunk(stream, "IHDR", header, sizeof header);
+  if (picture.Transparent()) {
+    const TColor color = picture.TransparentColor();
+    const std::uint8_t transparent[6] = {0, RedOf(color), 0, GreenOf(color), 0, BlueOf(color)};
+    WriteChunk(stream, "tRNS", transparent, sizeof transparent);
+  }
+
+  const BandPlan plan = PlanBands(picture, options.band_bytes);
+  const BandMaker maker(picture, plan);
+  const int threads = std::min(ThreadCount(int(options.threads)), plan.bands);
+  std::vector<std::unique_ptr<RawDeflater>> deflaters(static_cast<std::size_t>(threads));
+  IdatWriter idat(stream);
+  idat.Append(kZlibHeader, sizeof kZlibHeader);
+  uLong adler = 1;
+  ParallelInOrder<DeflatedBand>(
+      threads, plan.bands, threads * kBandsAheadPerThread,
+      [&](int thread, int b) {
+        std::unique_ptr<RawDeflater>& deflater = deflaters[std::size_t(thread)];
+        if (!deflater) deflater = std::make_unique<RawDeflater>();
+        return maker.Make(b, *deflater);
+      },
+      [&](int, DeflatedBand& band) {
+        idat.Append(band.bytes.data(), band.bytes.size());
+        adler = adler32_combine(adler, band.adler, z_off_t(band.filtered_bytes));
+      });
+  std::uint8_t checksum[4];
+  PutU32(checksum, std::uint32_t(adler));
+  idat.Append(checksum, sizeof checksum);
+  idat.Finish();
+  WriteChunk(stream, "IEND", nullptr, 0);
+}
+
+// --- the libpng encoder ---
+//
+// libpng reports errors by jumping back to the setjmp in Run(); between that point and
+// the library's calls no C++ object with a destructor is alive. Exceptions of the
+// stream never cross the library's C frames: the write callback keeps them and they
+// are raised again once the library has returned.
+
+namespace {
 
 struct WriteContext {
   TStream* stream = nullptr;
@@ -120,10 +395,16 @@ class PngEncoder {
 
 }  // namespace
 
-void WritePng(const Picture& picture, TStream& stream) {
+void WritePngWithLibpng(const Picture& picture, TStream& stream) {
   if (picture.Empty()) throw Error("Cannot save an empty picture as PNG.");
   PngEncoder encoder(stream);
   encoder.Encode(picture);
+}
+
+}  // namespace png
+
+void WritePng(const Picture& picture, TStream& stream) {
+  png::WritePngInBands(picture, stream, {});
 }
 
 }  // namespace qel

@@ -13,6 +13,9 @@ class MessageBox {
   virtual ~MessageBox() = default;
   // Shows the text and waits until the user has read it.
   virtual void Show(QWidget* parent, const std::string& text) = 0;
+  // Shows a warning that did not stop the work (a reader's "Warning" texts), in a box
+  // captioned "Warning" with a warning icon.
+  virtual void ShowWarning(QWidget* parent, const std::string& text) = 0;
 };
 
 }  // namespace qel

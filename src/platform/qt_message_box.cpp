@@ -14,6 +14,11 @@ class QtMessageBox final : public MessageBox {
                     QMessageBox::Ok, parent);
     box.exec();
   }
+  void ShowWarning(QWidget* parent, const std::string& text) override {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), QString::fromStdString(text), QMessageBox::Ok,
+                    parent);
+    box.exec();
+  }
 };
 
 }  // namespace

@@ -33,7 +33,9 @@ class ScriptedFileDialogs final : public FileDialogs {
 class ScriptedMessageBox final : public MessageBox {
  public:
   std::vector<std::string> shown;
+  std::vector<std::string> warnings;
   void Show(QWidget* parent, const std::string& text) override;
+  void ShowWarning(QWidget* parent, const std::string& text) override;
 };
 
 // A clipboard of its own, not the desktop's.

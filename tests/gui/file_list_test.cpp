@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/file_list.h"
 #include "app/form1.h"
 #include "app/open_filter.h"
 #include "gui/helpers/viewer_fixture.h"
+#include "imaging/file_list.h"
 #include "imaging/picture_container.h"
 #include "output/save_picture_file.h"
 #include "platform/filter_text.h"

@@ -8,6 +8,8 @@
 #include "app/form1.h"
 #include "app/image_rect.h"
 #include "gui/helpers/viewer_fixture.h"
+#include "imaging/stream.h"
+#include "output/picture_writers.h"
 
 using namespace qel;
 using namespace qel::test;
@@ -35,6 +37,28 @@ class StartupTest : public QObject {
     QVERIFY(v.Doc().Options.Sharpen);
     QCOMPARE(v.Doc().Options.Filter, 5);
     QVERIFY(!v.form->Item("Reload1")->isEnabled());
+  }
+
+  // A reader's warning does not stop the load: it is shown in its own "Warning" box and
+  // the picture loads as far as the data goes.
+  void ReaderWarningsAreShownAndTheLoadGoesOn() {
+    Folder folder;
+    TMemoryStream jpeg;
+    WriteJpeg(PatternPicture(320, 240), jpeg);
+    std::vector<std::uint8_t> bytes = jpeg.TakeBytes();
+    bytes.resize(bytes.size() * 3 / 4);
+    const std::string path = folder.Path("cut.jpg");
+    {
+      TFileStream out(path, TFileStream::Mode::kCreate);
+      out.Write(bytes.data(), bytes.size());
+      out.Commit();
+    }
+    Viewer v;
+    v.form->LoadImage(path);
+    QCOMPARE(v.services.messages->warnings.size(), std::size_t(1));
+    QVERIFY(v.Messages().empty());
+    QCOMPARE(v.Doc().Current().Width(), 320);
+    QCOMPARE(v.Title(), QString("300 x 225 pix [0] (cut.jpg)"));
   }
 
   void CaptionAtCreationIsTheApplicationTitle() {

@@ -3,6 +3,7 @@
 // code. Both give the same bytes for every input; the tests hold them to that.
 #pragma once
 
+#include "imaging/graphic.h"
 #include "imaging/picture.h"
 #include "imaging/resample/kernels.h"
 #include "imaging/resample/simd_level.h"
@@ -26,21 +27,25 @@ struct ResampleSetup {
 ResampleSetup CheckResample(int width, int height, int filter, float radius, const Picture& source);
 
 // The scalar engine, one thread: every row through a line cache, then every column.
+// Both engines tell the observer (when given) how far they are, as ResampleInto does.
 void ResampleIntoReference(int width, int height, int filter, float radius, const Picture& source,
-                           Picture& target);
+                           Picture& target, ProgressObserver* observer = nullptr);
 
 // The fast engine with the given threads and instruction set. ResampleInto calls it
 // with the default options.
 void ResampleIntoFast(int width, int height, int filter, float radius, const Picture& source, Picture& target,
-                      const EngineOptions& options);
+                      const EngineOptions& options, ProgressObserver* observer = nullptr);
 
 // The passes of the fast engine over given weight lists, for the tests and the
 // benchmarks: target is already of the new size (columns.Count() x rows.Count()) and
 // gets every byte, the row padding white. Lists the vector kernels cannot take go
 // through the scalar passes.
+// Progress goes only to the caller's thread (the others count what they have done).
 struct SimdPasses;
 class WeightTable;
+class PassProgress;
 void ResampleWithListsFast(const WeightTable& columns, const WeightTable& rows, const Picture& source,
-                           Picture& target, const SimdPasses& passes, const EngineOptions& options);
+                           Picture& target, const SimdPasses& passes, const EngineOptions& options,
+                           PassProgress* progress = nullptr);
 
 }  // namespace qel::resample

@@ -9,6 +9,7 @@
 // (reducing the height by a large factor), the engine makes the whole intermediate
 // picture first, its rows spread over the threads, and then the destination rows.
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -122,14 +123,43 @@ class RowRing {
   int lo_ = 0, hi_ = 0;
 };
 
+// Counts the lines every thread finishes; the caller's thread (thread 0) passes the
+// count on, so that the observer is only ever called on the thread that started the
+// resize. Without progress wanted it does nothing at all.
+class LinesDone {
+ public:
+  LinesDone(PassProgress* progress, int from, int to, int width, int total)
+      : progress_(progress && progress->Wanted() ? progress : nullptr),
+        from_(from),
+        to_(to),
+        width_(width),
+        total_(total) {}
+
+  void Add(int thread, int lines) {
+    if (!progress_) return;
+    const int done = done_.fetch_add(lines, std::memory_order_relaxed) + lines;
+    if (thread == 0) progress_->Part(from_, to_, done, total_, TRect{0, 0, width_, done});
+  }
+  // Once the threads are joined: the other threads' last lines.
+  void Finish() {
+    if (progress_) progress_->Part(from_, to_, total_, total_, TRect{0, 0, width_, total_});
+  }
+
+ private:
+  PassProgress* progress_;
+  int from_, to_, width_, total_;
+  std::atomic<int> done_{0};
+};
+
 // Destination rows, each from a ring of intermediate rows made as they are needed.
 void StreamRows(const Picture& source, const LineWeights& columns, const DenseWeights& rows_weights,
                 const std::vector<char>& zero_total, const SimdPasses& passes, int threads, int span,
-                Picture& target) {
+                Picture& target, PassProgress* progress) {
   const int rows = target.Height();
   const std::size_t row_bytes = 3 * std::size_t(target.Width());
   const int runs = std::min(rows, threads * kRunsPerThread);
-  ParallelFor(threads, runs, [&](int, int task) {
+  LinesDone done(progress, 0, 100, target.Width(), rows);
+  ParallelFor(threads, runs, [&](int thread, int task) {
     // The last runs first: a picture just loaded or made has its last rows in the cache.
     const int run = runs - 1 - task;
     RowResampler resampler(source, columns, passes);
@@ -140,45 +170,53 @@ void StreamRows(const Picture& source, const LineWeights& columns, const DenseWe
       const auto list = std::size_t(y);
       ring.Hold(rows_weights.first[list], rows_weights.length[list], resampler, window.data());
       CombineRow(rows_weights, zero_total, passes, y, window.data(), target.Row(y), 0, row_bytes);
+      done.Add(thread, 1);
     }
   });
+  done.Finish();
 }
 
 // The whole intermediate picture first, then every destination row from it.
 void ThroughIntermediate(const Picture& source, const LineWeights& columns, const DenseWeights& rows_weights,
                          const std::vector<char>& zero_total, const SimdPasses& passes, int threads,
-                         Picture& target) {
+                         Picture& target, PassProgress* progress) {
   Picture intermediate;
   intermediate.SetSizeUninitialized(target.Width(), source.Height());
   const int source_rows = source.Height();
   std::vector<std::optional<RowResampler>> resamplers(std::size_t(std::max(threads, 1)));
+  LinesDone first_pass(progress, 0, 50, target.Width(), source_rows);
   ParallelFor(threads, (source_rows + kRowsPerTask - 1) / kRowsPerTask, [&](int thread, int task) {
     auto& resampler = resamplers[std::size_t(thread)];
     if (!resampler) resampler.emplace(source, columns, passes);
-    const int end = std::min(source_rows, (task + 1) * kRowsPerTask);
-    for (int y = task * kRowsPerTask; y < end; ++y) resampler->Resample(y, intermediate.Row(y));
+    const int begin = task * kRowsPerTask, end = std::min(source_rows, begin + kRowsPerTask);
+    for (int y = begin; y < end; ++y) resampler->Resample(y, intermediate.Row(y));
+    first_pass.Add(thread, end - begin);
   });
+  first_pass.Finish();
 
   const int rows = target.Height();
   const std::size_t row_bytes = 3 * std::size_t(target.Width());
-  ParallelFor(threads, (rows + kRowsPerTask - 1) / kRowsPerTask, [&](int, int task) {
+  LinesDone second_pass(progress, 50, 100, target.Width(), rows);
+  ParallelFor(threads, (rows + kRowsPerTask - 1) / kRowsPerTask, [&](int thread, int task) {
     std::vector<const std::uint8_t*> window;
-    const int end = std::min(rows, (task + 1) * kRowsPerTask);
-    for (int y = task * kRowsPerTask; y < end; ++y) {
+    const int begin = task * kRowsPerTask, end = std::min(rows, begin + kRowsPerTask);
+    for (int y = begin; y < end; ++y) {
       const auto list = std::size_t(y);
       window.resize(std::size_t(rows_weights.length[list]));
       for (std::size_t k = 0; k < window.size(); ++k)
         window[k] = intermediate.Row(rows_weights.first[list] + int(k));
       CombineRow(rows_weights, zero_total, passes, y, window.data(), target.Row(y), 0, row_bytes);
     }
+    second_pass.Add(thread, end - begin);
   });
+  second_pass.Finish();
 }
 
 }  // namespace
 
 void ResampleWithListsFast(const WeightTable& column_table, const WeightTable& row_table,
                            const Picture& source, Picture& target, const SimdPasses& passes,
-                           const EngineOptions& options) {
+                           const EngineOptions& options, PassProgress* progress) {
   const int width = target.Width(), height = target.Height();
   std::optional<DenseWeights> columns =
       MakeDenseWeights(column_table, source.Width(), passes.tap_block, passes.list_block);
@@ -189,8 +227,8 @@ void ResampleWithListsFast(const WeightTable& column_table, const WeightTable& r
     LineCache cache{std::size_t(std::max(source.Width(), source.Height()))};
     Picture intermediate;
     intermediate.SetSizeUninitialized(width, source.Height());
-    ResampleRows(source, column_table, cache, intermediate);
-    ResampleColumns(intermediate, row_table, cache, target);
+    ResampleRows(source, column_table, cache, intermediate, progress);
+    ResampleColumns(intermediate, row_table, cache, target, progress);
   } else {
     const LineWeights line_weights = MakeLineWeights(std::move(*columns));
     std::vector<char> zero_total(std::size_t(rows->count), 0);
@@ -198,9 +236,9 @@ void ResampleWithListsFast(const WeightTable& column_table, const WeightTable& r
     const int threads = ThreadsFor(options, std::int64_t(width) * height);
     const int span = rows->taps;  // the longest vertical window
     if (std::int64_t(span) * threads < source.Height()) {
-      StreamRows(source, line_weights, *rows, zero_total, passes, threads, span, target);
+      StreamRows(source, line_weights, *rows, zero_total, passes, threads, span, target, progress);
     } else {
-      ThroughIntermediate(source, line_weights, *rows, zero_total, passes, threads, target);
+      ThroughIntermediate(source, line_weights, *rows, zero_total, passes, threads, target, progress);
     }
   }
   // The passes write the pixels; the row padding is white, as in a new picture.
@@ -210,14 +248,16 @@ void ResampleWithListsFast(const WeightTable& column_table, const WeightTable& r
 }
 
 void ResampleIntoFast(int width, int height, int filter, float radius, const Picture& source, Picture& target,
-                      const EngineOptions& options) {
+                      const EngineOptions& options, ProgressObserver* observer) {
   const SimdPasses* passes = SimdPassesFor(UsableSimdLevel(options.simd));
-  if (!passes) return ResampleIntoReference(width, height, filter, radius, source, target);
+  if (!passes) return ResampleIntoReference(width, height, filter, radius, source, target, observer);
   const ResampleSetup setup = CheckResample(width, height, filter, radius, source);
   const int source_width = source.Width(), source_height = source.Height();
   if (source_width == 0 || source_height == 0 || width == 0 || height == 0) {
-    return ResampleIntoReference(width, height, filter, radius, source, target);  // a white target
+    return ResampleIntoReference(width, height, filter, radius, source, target, observer);  // a white target
   }
+  PassProgress progress(observer);
+  progress.Start();
   // The two axes' lists do not depend on each other: with threads to spare, both at once.
   WeightTable columns, rows;
   ParallelFor(ThreadsFor(options, std::int64_t(width) * height), 2, [&](int, int axis) {
@@ -232,9 +272,10 @@ void ResampleIntoFast(int width, int height, int filter, float radius, const Pic
   // As in the scalar engine, the result is built aside and handed over at the end.
   Picture result;
   result.SetSizeUninitialized(width, height);
-  ResampleWithListsFast(columns, rows, source, result, *passes, options);
+  ResampleWithListsFast(columns, rows, source, result, *passes, options, &progress);
   result.SetPalette(target.GetPalette());
   target.Assign(std::move(result));
+  progress.End();
 }
 
 }  // namespace qel::resample

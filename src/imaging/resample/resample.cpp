@@ -49,19 +49,21 @@ int FilterFromName(std::string_view name) {
   return -1;
 }
 
-void ResizeToRect(Picture& picture, const TRect& rect, int filter) {
+void ResizeToRect(Picture& picture, const TRect& rect, int filter, ProgressObserver* observer) {
   if (picture.Empty()) return;
-  ResizePicture(picture, rect.right, rect.bottom, filter);
+  ResizePicture(picture, rect.right, rect.bottom, filter, observer);
 }
 
-void ResizePicture(Picture& picture, int width, int height, int filter) {
+void ResizePicture(Picture& picture, int width, int height, int filter, ProgressObserver* observer) {
   // The engine builds the result aside and replaces the picture only once it is complete:
   // the palette stays, the transparent flag goes.
-  ResampleInto(width, height, filter, 0.0f, picture, picture);
+  ResampleInto(width, height, filter, 0.0f, picture, picture, observer);
 }
 
-void ResampleInto(int width, int height, int filter, float radius, const Picture& source, Picture& target) {
-  resample::ResampleIntoFast(width, height, filter, radius, source, target, resample::EngineOptions{});
+void ResampleInto(int width, int height, int filter, float radius, const Picture& source, Picture& target,
+                  ProgressObserver* observer) {
+  resample::ResampleIntoFast(width, height, filter, radius, source, target, resample::EngineOptions{},
+                             observer);
 }
 
 namespace resample {
@@ -90,8 +92,10 @@ ResampleSetup CheckResample(int width, int height, int filter, float radius, con
 }
 
 void ResampleIntoReference(int width, int height, int filter, float radius, const Picture& source,
-                           Picture& target) {
+                           Picture& target, ProgressObserver* observer) {
   const ResampleSetup setup = CheckResample(width, height, filter, radius, source);
+  PassProgress progress(observer);
+  progress.Start();
 
   // The result is built aside and handed to the target at the end: the target keeps what
   // it held when a step fails, and source and target may be one object.
@@ -107,13 +111,14 @@ void ResampleIntoReference(int width, int height, int filter, float radius, cons
     {
       const WeightTable columns =
           BuildWeightTable(width, source_width, AxisScale(width, source_width), *setup.kernel, setup.radius);
-      ResampleRows(source, columns, cache, intermediate);
+      ResampleRows(source, columns, cache, intermediate, &progress);
     }
     const WeightTable rows = BuildWeightTable(height, source_height, AxisScale(height, source_height),
                                               *setup.kernel, setup.radius);
-    ResampleColumns(intermediate, rows, cache, result);
+    ResampleColumns(intermediate, rows, cache, result, &progress);
   }
   target.Assign(std::move(result));
+  progress.End();
 }
 
 }  // namespace resample

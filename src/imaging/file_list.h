@@ -1,6 +1,6 @@
-// Which paths enter the list of files the user steps through: a dropped folder is
-// expanded one level, and a file is kept when its extension occurs in the filter text
-// of the readable formats.
+// Which paths a drop (or a batch conversion) takes: a folder is expanded one level,
+// and a file is kept when its extension occurs in the filter text of the readable
+// formats. The viewer's file list and qel-convert's batches share these rules.
 #pragma once
 
 #include <string>

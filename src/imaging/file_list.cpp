@@ -1,4 +1,4 @@
-#include "app/file_list.h"
+#include "imaging/file_list.h"
 
 #include <filesystem>
 #include <system_error>

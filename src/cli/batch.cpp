@@ -1,0 +1,266 @@
+#include "cli/batch.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <set>
+#include <system_error>
+#include <thread>
+
+#include "cli/batch_plan.h"
+#include "cli/progress_bar.h"
+#include "cli/reading.h"
+#include "imaging/errors.h"
+#include "imaging/picture_container.h"
+#include "output/save_picture_file.h"
+
+namespace qel::cli {
+
+namespace {
+
+// Everything a batch prints goes through here, one message at a time, so that the
+// workers' lines never mix and the progress line is wiped before other text.
+class BatchReporter {
+ public:
+  explicit BatchReporter(int total)
+      : total_(total), bar_(STDERR_FILENO), stdout_on_terminal_(::isatty(STDOUT_FILENO) == 1) {}
+
+  void Started(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    current_ = path;
+    bar_.Show(done_, total_, ExtractFileName(current_));
+  }
+  void Written(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    if (stdout_on_terminal_) bar_.Clear();
+    std::fprintf(stdout, "%s\n", path.c_str());
+    std::fflush(stdout);
+    Done();
+  }
+  void Failed(const std::string& path, const std::string& message) {
+    std::lock_guard lock(mutex_);
+    bar_.Clear();
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), message.c_str());
+    Done();
+  }
+  void Warning(const std::string& path, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    bar_.Clear();
+    std::fprintf(stderr, "%s: Warning: %.*s\n", path.c_str(), int(text.size()), text.data());
+    bar_.Show(done_, total_, ExtractFileName(current_));
+  }
+  void Summary(const BatchCounts& counts) {
+    std::lock_guard lock(mutex_);
+    bar_.Clear();
+    std::fprintf(stderr, "%d converted, %d failed, %d skipped\n", counts.converted, counts.failed,
+                 counts.skipped);
+  }
+
+ private:
+  void Done() {
+    ++done_;
+    std::fflush(stdout);
+    bar_.Show(done_, total_, ExtractFileName(current_));
+  }
+
+  std::mutex mutex_;
+  const int total_;
+  int done_ = 0;
+  std::string current_;
+  TerminalProgressBar bar_;
+  const bool stdout_on_terminal_;
+};
+
+// Passes a reader's warnings on with the file's path; progress within a file is not shown.
+class FileObserver : public ProgressObserver {
+ public:
+  FileObserver(BatchReporter& reporter, const std::string& path) : reporter_(reporter), path_(path) {}
+  void OnProgress(ProgressStage, int, const TRect&, std::string_view) override {}
+  void OnWarning(std::string_view text) override { reporter_.Warning(path_, text); }
+
+ private:
+  BatchReporter& reporter_;
+  const std::string& path_;
+};
+
+std::string FullPath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.lexically_normal().string();
+}
+
+[[noreturn]] void ThrowCreateError(const std::string& path, int error) {
+  throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {FullPath(path), std::strerror(error)}));
+}
+
+// An empty file that holds an output name for the conversion that will replace it; it
+// is removed again unless the conversion succeeds.
+class ClaimedFile {
+ public:
+  explicit ClaimedFile(std::string path) : path_(std::move(path)) {}
+  ~ClaimedFile() {
+    if (!kept_) ::unlink(path_.c_str());
+  }
+  ClaimedFile(const ClaimedFile&) = delete;
+  ClaimedFile& operator=(const ClaimedFile&) = delete;
+  const std::string& Path() const { return path_; }
+  void Keep() { kept_ = true; }
+
+ private:
+  std::string path_;
+  bool kept_ = false;
+};
+
+// Hands out the planned names when overwriting is off. A name is taken by creating its
+// file exclusively, so that nothing (another worker, another program) can have written
+// it in between; when something outside the batch took a planned name since, the next
+// member of its series that no input is planned for is used.
+class OutputClaims {
+ public:
+  OutputClaims(const std::vector<OutputName>& names, const std::vector<std::string>& inputs) : names_(names) {
+    for (const OutputName& name : names) reserved_.insert(PathKey(name.Path()));
+    for (const std::string& input : inputs) reserved_.insert(PathKey(input));
+  }
+
+  std::unique_ptr<ClaimedFile> Claim(std::size_t index) {
+    std::lock_guard lock(mutex_);
+    const OutputName& name = names_[index];
+    for (unsigned n = name.number;; ++n) {
+      const std::string path = name.PathWith(n);
+      if (n != name.number && reserved_.count(PathKey(path))) continue;
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) {
+        ::close(fd);
+        return std::make_unique<ClaimedFile>(path);
+      }
+      if (errno != EEXIST) ThrowCreateError(path, errno);
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  const std::vector<OutputName>& names_;
+  std::set<std::string> reserved_;
+};
+
+void MakeFolder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (!error && !std::filesystem::is_directory(folder, error))
+    error = std::make_error_code(std::errc::not_a_directory);
+  if (error) {
+    throw Error(FormatMessage("Cannot create folder \"%s\". %s", {FullPath(folder), error.message()}));
+  }
+}
+
+class BatchRun {
+ public:
+  BatchRun(const BatchJob& job, const BatchInputs& inputs, const std::vector<OutputName>& names)
+      : job_(job),
+        inputs_(inputs),
+        names_(names),
+        reporter_(int(inputs.files.size())),
+        claims_(names, inputs.files) {}
+
+  BatchCounts Run() {
+    const std::size_t count = inputs_.files.size();
+    unsigned workers =
+        job_.jobs > 0 ? unsigned(job_.jobs) : std::max(1u, std::thread::hardware_concurrency());
+    workers = unsigned(std::min<std::size_t>(workers, std::max<std::size_t>(count, 1)));
+    {
+      // This thread is one of the workers; a thread the system refuses is one fewer.
+      std::vector<std::jthread> threads;
+      for (unsigned i = 1; i < workers; ++i) {
+        try {
+          threads.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+          break;
+        }
+      }
+      Work();
+    }
+    BatchCounts counts{converted_.load(), failed_.load(), inputs_.skipped};
+    reporter_.Summary(counts);
+    return counts;
+  }
+
+ private:
+  void Work() {
+    for (std::size_t i; (i = next_++) < inputs_.files.size();) {
+      try {
+        Convert(i);
+      } catch (...) {
+        // Only printing can fail here (no memory left for a message); the file is
+        // counted already.
+      }
+    }
+  }
+
+  void Convert(std::size_t index) {
+    const std::string& path = inputs_.files[index];
+    std::string written, message;
+    bool converted = false;
+    try {
+      reporter_.Started(path);
+      FileObserver observer(reporter_, path);
+      Picture picture = LoadInput(path, job_.import_reader, &observer);
+      OperationSettings settings;
+      for (const Operation& step : job_.steps) step(picture, settings);
+      written = Write(index, picture);
+      converted = true;
+    } catch (const std::bad_alloc&) {
+      message = "Out of memory.";
+    } catch (const std::exception& error) {
+      message = error.what();
+    } catch (...) {
+      message = "An unknown error occurred.";
+    }
+    if (converted) {
+      ++converted_;
+      reporter_.Written(written);
+    } else {
+      ++failed_;
+      reporter_.Failed(path, message);
+    }
+  }
+
+  std::string Write(std::size_t index, const Picture& picture) {
+    if (job_.overwrite) return SavePictureFile(names_[index].Path(), picture, true);
+    const std::unique_ptr<ClaimedFile> claimed = claims_.Claim(index);
+    SavePictureFile(claimed->Path(), picture, true);
+    claimed->Keep();
+    return claimed->Path();
+  }
+
+  const BatchJob& job_;
+  const BatchInputs& inputs_;
+  const std::vector<OutputName>& names_;
+  BatchReporter reporter_;
+  OutputClaims claims_;
+  std::atomic<std::size_t> next_{0};
+  std::atomic<int> converted_{0};
+  std::atomic<int> failed_{0};
+};
+
+}  // namespace
+
+BatchCounts RunBatch(const BatchJob& job) {
+  // The inputs are gathered first: an output folder made inside a folder given is not
+  // one of its entries.
+  const BatchInputs inputs = CollectBatchInputs(job.paths, PictureFilterText());
+  MakeFolder(job.output_folder);
+  const std::vector<OutputName> names =
+      PlanOutputNames(inputs.files, job.output_folder, job.extension, job.overwrite);
+  BatchRun run(job, inputs, names);
+  return run.Run();
+}
+
+}  // namespace qel::cli
