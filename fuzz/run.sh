@@ -16,7 +16,10 @@
 # targets together, default 90), QEL_FUZZ_MAX_LEN (largest input, default the larger of
 # 16 KiB and twice the largest seed), QEL_FUZZ_JOBS (targets at a time, default nproc),
 # QEL_FUZZ_TARGETS (names of the targets to run, separated by blanks; default all),
-# QEL_FUZZ_NO_BUILD (set: run the targets as they are built, without building).
+# QEL_FUZZ_NO_BUILD (set: run the targets as they are built, without building),
+# QEL_FUZZ_TIMEOUT (seconds one input may take, default 30: a picture of some ten
+# million pixels, which the readers rightly accept from a small file, takes a few
+# seconds under the sanitizers on a busy machine).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -82,7 +85,8 @@ run_target() {
     done
   fi
   local max_len=${QEL_FUZZ_MAX_LEN:-$(( 2 * largest > 16384 ? 2 * largest : 16384 ))}
-  local options=(-max_len="$max_len" -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$artifacts")
+  local options=(-max_len="$max_len" -timeout="${QEL_FUZZ_TIMEOUT:-30}" -rss_limit_mb=2048
+    -artifact_prefix="$artifacts")
 
   # Every seed once, then fresh inputs (the seeds are read, new ones go to work/).
   if [[ ${#seed_files[@]} -gt 0 ]] && ! "$binary" "${options[@]}" "${seed_files[@]}" >"$log" 2>&1; then

@@ -293,7 +293,8 @@ void TPSPGraphic::ReadChannel(TStream& stream, const PspBlockHeader& block, Laye
       break;
     }
     default:
-      std::memcpy(dest, source, std::min(wanted, packed.size()));
+      // An empty channel has no data to copy (and no buffer to copy from).
+      if (!packed.empty()) std::memcpy(dest, source, std::min(wanted, packed.size()));
   }
 }
 
