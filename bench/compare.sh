@@ -5,9 +5,9 @@
 # median wall time and peak memory (resident set) over the runs, and the ratio of
 # qel-convert's time to the fastest peer's.
 #
-#   bench/compare.sh [CASE...]        CASE: downscale upscale (the default: both), and the
-#                                     load and save cases tiff-load png-save gif-save
-#                                     (slow with the peers' encoders: run them by name)
+#   bench/compare.sh [CASE...]        CASE: downscale upscale tiff-load png-save gif-save
+#                                     (the default: all five; the peers' PNG and GIF
+#                                     encoders take several seconds a run)
 #
 # Environment: BUILD (the build folder, default build/), RUNS (runs per tool, default 5),
 # WORK (where the test pictures are made and kept, default $TMPDIR/qel-compare).
@@ -105,7 +105,7 @@ run_case() {
   echo "== $title"
   [[ -n $note ]] && echo "   ($note)"
   printf "   %-22s %12s %12s\n" "tool" "median s" "peak MB"
-  local ours="" best="" best_name="" t kb
+  local ours="" best="" best_name="" im="" t kb
   for i in "${!names[@]}"; do
     local file=$WORK/${names[$i]}.times
     if [[ ! -s $file ]]; then
@@ -115,6 +115,7 @@ run_case() {
     t=$(cut -d' ' -f1 "$file" | median)
     kb=$(cut -d' ' -f2 "$file" | median)
     printf "   %-22s %12.3f %12.1f\n" "${names[$i]}" "$t" "$(awk -v kb="$kb" 'BEGIN { print kb / 1024 }')"
+    [[ ${names[$i]} == ImageMagick ]] && im=$t
     if ((i == 0)); then
       ours=$t
       OURS_PEAK_KB=$kb
@@ -125,6 +126,9 @@ run_case() {
   done
   if [[ -n $ours && -n $best ]]; then
     printf "   ratio qel-convert / fastest peer (%s): %.2f\n" "$best_name" "$(awk -v o="$ours" -v b="$best" 'BEGIN { print o / b }')"
+  fi
+  if [[ -n $ours && -n $im ]]; then
+    printf "   ratio qel-convert / ImageMagick: %.2f\n" "$(awk -v o="$ours" -v b="$im" 'BEGIN { print o / b }')"
   fi
 }
 
@@ -216,7 +220,7 @@ EOF
 
 # ---- Main -------------------------------------------------------------------------------
 cases=("$@")
-((${#cases[@]})) || cases=(downscale upscale)
+((${#cases[@]})) || cases=(downscale upscale tiff-load png-save gif-save)
 make_pictures
 echo "$(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), $RUNS runs per tool, median wall time"
 for c in "${cases[@]}"; do

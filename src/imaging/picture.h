@@ -44,6 +44,11 @@ inline constexpr std::int64_t kMaxPictureSide = 1 << 24;
 // Throws EOutOfResources when width x height is beyond the limits above.
 void CheckPictureSize(std::int64_t width, std::int64_t height);
 
+// Memory for pixel rows, left as it comes (callers fill it). Large blocks have their
+// pages mapped in one go rather than one fault at a time as they are first written.
+// Throws EOutOfResources with "what" in the message when the memory cannot be had.
+std::unique_ptr<std::uint8_t[]> AllocatePixelMemory(std::size_t bytes, const char* what = "picture");
+
 class Picture {
  public:
   Picture() = default;

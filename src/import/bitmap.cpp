@@ -40,11 +40,7 @@ void TBitmap::Allocate() {
   data_.reset();
   const std::size_t bytes = row_size_ * std::size_t(height_);
   if (bytes == 0) return;
-  try {
-    data_ = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
-  } catch (const std::bad_alloc&) {
-    throw EOutOfResources("Out of memory: a bitmap of " + std::to_string(bytes) + " bytes cannot be made.");
-  }
+  data_ = AllocatePixelMemory(bytes, "bitmap");
   // Indexed bitmaps start at index 0, the others white, as a fresh bitmap does.
   std::memset(data_.get(), PixelFormatBits(format_) <= 8 ? 0 : 0xFF, bytes);
 }
