@@ -6,14 +6,20 @@
 #                                     briefly (the test command's step)
 #
 # BUILD_DIR (default build-fuzz at the top of the repository) is configured with clang
-# and the sanitizers when it is not yet, and the targets are (re)built. Targets run as
+# and the sanitizers when it is not yet (as scripts/test.sh configures it, which also
+# builds the unit tests there), and the targets are (re)built. Targets run as
 # many at a time as there are cores. The committed seed corpora (fuzz/corpus/<target>)
 # are only read: new inputs go to BUILD_DIR/fuzz-work/<target>, crashing inputs to
 # BUILD_DIR/fuzz-artifacts/<target>/ and the output to BUILD_DIR/fuzz-logs/<target>.log.
 #
 # Environment: QEL_FUZZ_QUICK_BUDGET (seconds of fresh fuzzing in quick mode for all
 # targets together, default 90), QEL_FUZZ_MAX_LEN (largest input, default the larger of
-# 16 KiB and twice the largest seed), QEL_FUZZ_JOBS (targets at a time, default nproc).
+# 16 KiB and twice the largest seed), QEL_FUZZ_JOBS (targets at a time, default nproc),
+# QEL_FUZZ_TARGETS (names of the targets to run, separated by blanks; default all),
+# QEL_FUZZ_NO_BUILD (set: run the targets as they are built, without building),
+# QEL_FUZZ_TIMEOUT (seconds one input may take, default 30: a picture of some ten
+# million pixels, which the readers rightly accept from a small file, takes a few
+# seconds under the sanitizers on a busy machine).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -30,14 +36,20 @@ parallel=${QEL_FUZZ_JOBS:-$(nproc)}
 # Configure and build.
 if [[ ! -f $build/build.ninja ]]; then
   CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQEL_FUZZ=ON -DQEL_BUILD_TESTS=OFF -DQEL_BUILD_GUI=OFF >/dev/null
+    -DQEL_FUZZ=ON -DQEL_SANITIZE=ON -DQEL_BUILD_TESTS=ON -DQEL_BUILD_GUI=OFF -DQEL_WERROR=ON >/dev/null
 elif ! grep -q '^QEL_FUZZ:BOOL=ON' "$build/CMakeCache.txt"; then
   echo "$build is not a fuzzing build (configure it with -DQEL_FUZZ=ON and clang)" >&2
   exit 2
 fi
-cmake --build "$build" --target qel_fuzzers -j "$parallel"
+[[ -n ${QEL_FUZZ_NO_BUILD:-} ]] || cmake --build "$build" --target qel_fuzzers -j "$parallel"
 
 mapfile -t targets < <(grep -v '^$' "$build/fuzz/targets.txt")
+if [[ -n ${QEL_FUZZ_TARGETS:-} ]]; then
+  for name in $QEL_FUZZ_TARGETS; do
+    grep -qx "$name" "$build/fuzz/targets.txt" || { echo "no fuzz target $name" >&2; exit 2; }
+  done
+  read -r -a targets <<<"$QEL_FUZZ_TARGETS"
+fi
 [[ ${#targets[@]} -gt 0 ]] || { echo "no fuzz targets" >&2; exit 2; }
 
 if [[ $mode == --quick ]]; then
@@ -49,8 +61,8 @@ else
 fi
 
 logs=$build/fuzz-logs
-rm -rf "$logs"
 mkdir -p "$logs"
+for name in "${targets[@]}"; do rm -f "$logs/$name.log" "$logs/$name.failed"; done
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
@@ -73,7 +85,8 @@ run_target() {
     done
   fi
   local max_len=${QEL_FUZZ_MAX_LEN:-$(( 2 * largest > 16384 ? 2 * largest : 16384 ))}
-  local options=(-max_len="$max_len" -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$artifacts")
+  local options=(-max_len="$max_len" -timeout="${QEL_FUZZ_TIMEOUT:-30}" -rss_limit_mb=2048
+    -artifact_prefix="$artifacts")
 
   # Every seed once, then fresh inputs (the seeds are read, new ones go to work/).
   if [[ ${#seed_files[@]} -gt 0 ]] && ! "$binary" "${options[@]}" "${seed_files[@]}" >"$log" 2>&1; then
@@ -102,7 +115,8 @@ for name in "${targets[@]}"; do
     tail -n 40 "$logs/$name.log"
   else
     runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$logs/$name.log" | tail -n 1 | awk '{print $2}')
-    echo "ok: $name (${runs:-?} runs)"
+    cov=$(grep -o 'cov: [0-9]*' "$logs/$name.log" | tail -n 1 | awk '{print $2}')
+    echo "ok: $name (${runs:-?} runs, cov ${cov:-?})"
   fi
 done
 exit $failed

@@ -9,6 +9,7 @@
 #include "imaging/stream.h"
 #include "import/bitmap.h"
 #include "import/bmp_rle.h"
+#include "import/coded_size.h"
 #include "import/libjpeg_decode.h"
 #include "import/libpng_decode.h"
 #include "import/messages.h"
@@ -122,9 +123,10 @@ void DecodeIndexed(TStream& stream, const BmpInfoHeader& h, const BmpLayout& lay
 }
 
 void DecodeRle(TStream& stream, const BmpInfoHeader& h, const BmpLayout& layout, TBitmap& bitmap) {
+  if (layout.data_end <= layout.pixel_pos) Truncated();
+  CheckCodedSize("BMP", h.width, h.height, layout.data_end - layout.pixel_pos, kSkippingCodePixelsPerByte);
   bitmap.SetPixelFormat(TPixelFormat::pf8bit);
   bitmap.SetSize(h.width, h.height);  // every index starts at 0, the colour of skipped pixels
-  if (layout.data_end <= layout.pixel_pos) Truncated();
   stream.SetPosition(layout.pixel_pos);
   const std::vector<std::uint8_t> data = stream.ReadBytes(std::size_t(layout.data_end - layout.pixel_pos));
   const BmpRleTarget target{{bitmap.ScanLine(0), bitmap.RowSize() * std::size_t(h.height)},

@@ -11,6 +11,7 @@
 #include "imaging/errors.h"
 #include "imaging/stream.h"
 #include "import/bitmap.h"
+#include "import/coded_size.h"
 #include "import/messages.h"
 
 namespace qel {
@@ -151,7 +152,7 @@ void DecodeGifFirstFrame(TStream& stream, TBitmap& bitmap) {
   const int width = std::max(gif->SWidth, frame.Left + frame.Width);
   const int height = std::max(gif->SHeight, frame.Top + frame.Height);
   if (width <= 0 || height <= 0) throw EInvalidGraphic(FormatMessage(msg::kInvalidImage, {"GIF"}));
-  CheckPictureSize(width, height);
+  CheckCodedSize("GIF", width, height, stream.Remaining(), kLzwPixelsPerByte);
 
   // The frame's palette: its own, or the global one.
   const Palette palette = PaletteOf(frame.ColorMap ? frame.ColorMap : gif->SColorMap);

@@ -16,6 +16,7 @@
 #include "imaging/graphic.h"
 #include "imaging/stream.h"
 #include "import/bitmap.h"
+#include "import/coded_size.h"
 
 namespace qel {
 
@@ -181,7 +182,9 @@ void CmykRowToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, unsigned width) {
 bool RunDecode(j_decompress_ptr cinfo, DecodeState* state) {
   if (setjmp(state->jump)) return false;
   jpeg_read_header(cinfo, TRUE);
-  CheckPictureSize(cinfo->image_width, cinfo->image_height);
+  // The scans that follow the header must be able to hold the picture.
+  const std::uint64_t coded = state->stream->Remaining() + cinfo->src->bytes_in_buffer;
+  CheckCodedSize("JPEG", cinfo->image_width, cinfo->image_height, coded, kJpegPixelsPerByte);
   const bool cmyk = IsCmyk(cinfo->jpeg_color_space);
   cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_start_decompress(cinfo);

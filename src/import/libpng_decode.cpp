@@ -11,6 +11,7 @@
 #include "imaging/graphic.h"
 #include "imaging/stream.h"
 #include "import/bitmap.h"
+#include "import/coded_size.h"
 #include "import/messages.h"
 
 namespace qel {
@@ -122,7 +123,11 @@ bool RunDecode(png_structp png, png_infop info, DecodeState* state) {
   png_set_user_limits(png, png_uint_32(kMaxPictureSide), png_uint_32(kMaxPictureSide));
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
-  CheckPictureSize(width, height);
+  // The rows as stored (a filter byte each) must come out of what is left of the file.
+  const std::uint64_t stored_row =
+      1 + (std::uint64_t(width) * png_get_channels(png, info) * png_get_bit_depth(png, info) + 7) / 8;
+  CheckCodedBytes("PNG", width, height, stored_row * height, state->stream->Remaining(),
+                  kDeflateBytesPerByte);
   const bool alpha = SetTransformations(png, info);
   png_read_update_info(png, info);
   TBitmap& bitmap = *state->bitmap;

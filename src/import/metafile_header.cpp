@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "imaging/picture.h"
+#include "import/coded_size.h"
 #include "import/metafile_records.h"
 #include "import/wmf_player.h"
 
@@ -20,9 +21,14 @@ constexpr std::size_t kEmfHeaderWithMicrometres = 108;
 constexpr double kDefaultDevicePixelsX = 1920, kDefaultDevicePixelsY = 1440;
 constexpr double kDefaultDeviceHundredthsX = 50800, kDefaultDeviceHundredthsY = 38100;
 
-void CheckSize(MetafileHeader& h, std::int64_t width, std::int64_t height, std::string_view format) {
+// A picture drawn from a few records may be large, but not without bound: beyond the
+// size always allowed, a metafile gets this many pixels for each of its bytes.
+constexpr std::uint64_t kMetafilePixelsPerByte = 1 << 16;
+
+void CheckSize(MetafileHeader& h, std::int64_t width, std::int64_t height, std::string_view format,
+               std::uint64_t file_size) {
   if (width <= 0 || height <= 0) ThrowInvalidMetafile(format);
-  CheckPictureSize(width, height);
+  CheckCodedSize(format, width, height, file_size, kMetafilePixelsPerByte);
   h.width = int(width);
   h.height = int(height);
 }
@@ -59,7 +65,7 @@ MetafileHeader ReadPlaceable(std::span<const std::uint8_t> data) {
   ReadWmfHeader(r, h);
   const std::int64_t w = std::int64_t(right) - left, hgt = std::int64_t(bottom) - top;
   CheckSize(h, MulDivRound(std::abs(w), kMetafileDpi, inch), MulDivRound(std::abs(hgt), kMetafileDpi, inch),
-            "WMF");
+            "WMF", data.size());
   h.data_size = data.size();
   h.setup.map_mode = gdi::kMmAnisotropic;
   h.setup.window_org = {double(left), double(top)};
@@ -80,7 +86,7 @@ MetafileHeader ReadPlain(std::span<const std::uint8_t> data) {
     if (record.function != wmf::kSetWindowExt) continue;
     MetafileRecordReader params(record.params, "WMF");
     const std::int16_t y = params.I16(), x = params.I16();
-    CheckSize(h, std::abs(int(x)), std::abs(int(y)), "WMF");
+    CheckSize(h, std::abs(int(x)), std::abs(int(y)), "WMF", data.size());
     h.data_size = data.size();
     h.setup.map_mode = gdi::kMmAnisotropic;
     h.setup.window_ext = {double(x), double(y)};
@@ -125,12 +131,12 @@ MetafileHeader ReadEmf(std::span<const std::uint8_t> data) {
   if (frame_w > 0 && frame_h > 0) {
     // The frame, in hundredths of a millimetre, shown in pixels of the reference device.
     const double w = frame_w * px_x / hundredths_x, hgt = frame_h * px_y / hundredths_y;
-    CheckSize(h, std::llround(std::min(w, 1e12)), std::llround(std::min(hgt, 1e12)), "EMF");
+    CheckSize(h, std::llround(std::min(w, 1e12)), std::llround(std::min(hgt, 1e12)), "EMF", data.size());
     const double left = fl * px_x / hundredths_x, top = ft * px_y / hundredths_y;
     s.device_to_target = Affine::Translation(-left, -top).Then(Affine::Scaling(h.width / w, h.height / hgt));
   } else {
     // No usable frame: the bounds, in device pixels, inclusive.
-    CheckSize(h, std::int64_t(br) - bl + 1, std::int64_t(bb) - bt + 1, "EMF");
+    CheckSize(h, std::int64_t(br) - bl + 1, std::int64_t(bb) - bt + 1, "EMF", data.size());
     s.device_to_target = Affine::Translation(-bl, -bt);
   }
   h.data_size = total >= header_size && total < data.size() ? total : data.size();

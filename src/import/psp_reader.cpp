@@ -8,6 +8,7 @@
 #include "imaging/stream.h"
 #include "import/codecs/lz77_decoder.h"
 #include "import/codecs/psp_rle_decoder.h"
+#include "import/coded_size.h"
 #include "import/messages.h"
 #include "import/psp_header.h"
 
@@ -125,7 +126,12 @@ void TPSPGraphic::LoadFromStream(TStream& stream) {
                  {"The compression scheme is " + std::to_string(compression_code_), kShortName});
   const std::size_t stride = p.SamplesPerPixel == 3 ? p.Width : RowStride(p.Width, p.BitsPerSample);
   if (stride == 0) GraphicError(msg::kInvalidColorFormat, {kShortName});
-  CheckPictureSize(p.Width, p.Height);
+  // The blocks that follow must be able to hold the picture, coded (a byte holds up to
+  // eight pixels of a plane; small pictures pass whatever follows).
+  const std::uint64_t expansion = p.Compression == CompressionType::cmpLZ77  ? kDeflateBytesPerByte
+                                  : p.Compression == CompressionType::cmpRLE ? 64
+                                                                             : 1;
+  CheckCodedSize(kShortName, p.Width, p.Height, stream.Remaining(), 8 * expansion);
 
   TColorManager& cm = ColorManager();
   cm.SourceOptions() = 0;
@@ -287,7 +293,8 @@ void TPSPGraphic::ReadChannel(TStream& stream, const PspBlockHeader& block, Laye
       break;
     }
     default:
-      std::memcpy(dest, source, std::min(wanted, packed.size()));
+      // An empty channel has no data to copy (and no buffer to copy from).
+      if (!packed.empty()) std::memcpy(dest, source, std::min(wanted, packed.size()));
   }
 }
 

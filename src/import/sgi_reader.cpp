@@ -7,6 +7,7 @@
 #include "imaging/errors.h"
 #include "imaging/stream.h"
 #include "import/codecs/sgi_rle_decoder.h"
+#include "import/coded_size.h"
 #include "import/messages.h"
 
 namespace qel {
@@ -14,6 +15,9 @@ namespace qel {
 namespace {
 
 constexpr const char* kFormatName = "sgi, bw or rgb(a)";
+// A blank picture whose rows all use the same bytes costs little more than its row
+// table, eight bytes a row: 30000 pixels wide, that is some 4000 pixels a byte.
+constexpr std::uint64_t kSharedRowsPixelsPerByte = 4096;
 constexpr std::size_t kHeaderSize = 512;
 constexpr std::uint16_t kMagic = 474;
 constexpr std::uint8_t kStorageRLE = 1;
@@ -152,6 +156,14 @@ void TSGIGraphic::LoadFromStream(TStream& stream) {
       if (std::uint64_t(table.start[i]) + table.length[i] > image_bytes)
         GraphicError(msg::kInvalidImage, {kFormatName});
     }
+    // Rows may share their data, so a few bytes could stand for any number of rows;
+    // but a row is no wider than its longest data makes it (a packet of two bytes
+    // per sample width makes at most 127 samples).
+    if (rows > 0) {
+      const std::uint32_t longest = *std::max_element(table.length.begin(), table.length.end());
+      CheckCodedBytes(kFormatName, width, height, row_bytes, longest, 64);
+    }
+    CheckCodedSize(kFormatName, width, height, image_bytes, kSharedRowsPixelsPerByte);
     stream.SetPosition(base_position_);
     image = stream.ReadBytes(std::size_t(image_bytes));
   } else if (kHeaderSize + rows * row_bytes > image_bytes) {

@@ -7,6 +7,7 @@
 #include "imaging/errors.h"
 #include "imaging/stream.h"
 #include "import/codecs/targa_rle.h"
+#include "import/coded_size.h"
 #include "import/messages.h"
 
 namespace qel {
@@ -201,6 +202,12 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
     const std::uint64_t needed =
         std::uint64_t(header.width) * std::uint64_t(header.BytesPerPixel()) * header.height;
     if (stream.Remaining() < needed) throw EReadError();
+  } else {
+    // A packet of one count byte and one pixel stands for at most 128 pixels; a file
+    // without image data has none to give.
+    const std::uint64_t available = header.Type() == TargaImageType::kNoImage ? 0 : stream.Remaining();
+    CheckCodedSize("TGA", header.width, header.height, available,
+                   128 / (1 + std::uint64_t(header.BytesPerPixel())) + 1);
   }
   SetSize(header.width, header.height);
   ReadRows(stream, header);

@@ -8,6 +8,7 @@
 
 #include "imaging/errors.h"
 #include "imaging/stream.h"
+#include "import/coded_size.h"
 #include "import/messages.h"
 #include "import/tiff_rows.h"
 #include "import/tiff_strips.h"
@@ -394,7 +395,20 @@ void TTIFFGraphic::LoadFromStream(TStream& stream) {
   const RowPlan plan = PlanRows(stream);
   ConfigureColorManager(plan);
 
-  CheckPictureSize(std::int64_t(p.Width), std::int64_t(p.Height));
+  // Strips may share their bytes and compressed rows may be very short, but a few bytes
+  // do not make a large picture. Fax coding gives a blank row a bit whatever its width.
+  const bool fax = p.Compression == CompressionType::cmpCCITTHuffman ||
+                   p.Compression == CompressionType::cmpCCITTHuffmanW ||
+                   p.Compression == CompressionType::cmpCCITTFax3 ||
+                   p.Compression == CompressionType::cmpCCITTFax4;
+  const bool jpeg = p.Compression == CompressionType::cmpJPEG || p.Compression == CompressionType::cmpOldJPEG;
+  const std::uint64_t unpacked =
+      StripBytes(plan, p.Height) * (plan.planar ? std::uint64_t(plan.channels) : 1);
+  CheckCodedBytes(kFormatName, p.Width, p.Height, unpacked,
+                  stream.Size() - std::min(stream.Size(), base_position_),
+                  fax    ? kFaxBytesPerByte
+                  : jpeg ? 3 * kJpegPixelsPerByte
+                         : kSkippingCodeBytesPerByte);
   tiff::StripTable strips = ReadStripTable(stream, plan);
   SetPixelFormat(ColorManager().TargetPixelFormat());
   SetSize(int(p.Width), int(p.Height));

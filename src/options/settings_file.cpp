@@ -111,7 +111,14 @@ TIniFile::TIniFile(std::string path) : path_(std::move(path)) {
     readable_ = false;
     return;
   }
-  const QByteArray bytes = file.read(kMaxFileSize + 1);
+  // Read in pieces until the end, or until the file (which may have grown since its
+  // size was taken) is past the limit; a single read of the limit would take 16 MB.
+  QByteArray bytes;
+  while (bytes.size() <= kMaxFileSize) {
+    const QByteArray piece = file.read(64 * 1024);
+    if (piece.isEmpty()) break;
+    bytes += piece;
+  }
   if (bytes.size() > kMaxFileSize || file.error() != QFileDevice::NoError) {
     readable_ = false;
     return;

@@ -1,5 +1,5 @@
-// Saving by extension: the free-name series, the choice of format, and what a failed
-// save leaves behind.
+// Saving by extension: the free-name series, the choice of format, and what an
+// encoder's failure leaves behind (the faults of the file system are save_faults_test).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,106 +75,6 @@ TEST(WriterSave, FreeNamesAndFormatsByExtension) {
   after.insert(after.end(), {"notes", "x.jpeg"});
   std::sort(after.begin(), after.end());
   EXPECT_EQ(FolderEntries(dir.Path()), after);
-}
-
-// The save fails with `message`; the folder holds exactly `entries` afterwards and the
-// returned name was set before the error.
-void ExpectFailedSave(const fs::path& folder, const std::string& name, bool overwrite,
-                      const std::string& message, const std::vector<std::string>& entries,
-                      const std::string& expected_name) {
-  std::string used = "unset";
-  try {
-    SavePictureFile(name, test::NoisePicture(512, 512), overwrite, &used);
-    ADD_FAILURE() << "saving " << name << " did not fail";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.what(), message);
-  }
-  EXPECT_EQ(used, expected_name);
-  EXPECT_EQ(FolderEntries(folder), entries);
-}
-
-TEST(WriterSave, FolderInTheTargetsPlaceOrNoFolderAtAll) {
-  TempDir dir;
-  fs::create_directory(dir / "x.png");
-  WriteFileBytes(dir / "x.png" / "inside", kOldBytes);
-  const std::string target = (dir / "x.png").string();
-  for (bool overwrite : {false, true}) {
-    ExpectFailedSave(dir.Path(), target, overwrite, "Cannot create file \"" + target + "\". Is a directory",
-                     {"x.png"}, target);
-  }
-  EXPECT_EQ(ReadFileBytes(dir / "x.png" / "inside"), kOldBytes);
-  const std::string missing = (dir / "none" / "a.gif").string();
-  ExpectFailedSave(dir.Path(), missing, false,
-                   "Cannot create file \"" + missing + "\". No such file or directory", {"x.png"}, missing);
-  // A relative name is reported with its full path.
-  const fs::path here = fs::current_path();
-  fs::current_path(dir.Path());
-  EXPECT_THROW(
-      {
-        try {
-          SavePictureFile("./x.png", NewPicture(2, 2, kNoColor), true);
-        } catch (const EFCreateError& e) {
-          EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + target + "\". Is a directory");
-          throw;
-        }
-      },
-      EFCreateError);
-  fs::current_path(here);
-}
-
-TEST(WriterSave, UnwritableFolderOrFile) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
-  TempDir dir;
-  fs::create_directory(dir / "locked");
-  WriteFileBytes(dir / "locked" / "a.png", kOldBytes);
-  fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
-  const std::string target = (dir / "locked" / "a.png").string();
-  ExpectFailedSave(dir / "locked", target, true, "Cannot create file \"" + target + "\". Permission denied",
-                   {"a.png"}, target);
-  EXPECT_EQ(ReadFileBytes(target), kOldBytes);
-  // A read-only file in a writable folder is not replaced either.
-  WriteFileBytes(dir / "ro.png", kOldBytes);
-  fs::permissions(dir / "ro.png", fs::perms::owner_read);
-  const std::string read_only = (dir / "ro.png").string();
-  ExpectFailedSave(dir.Path(), read_only, true, "Cannot create file \"" + read_only + "\". Permission denied",
-                   {"locked", "ro.png"}, read_only);
-}
-
-// A small file system of its own, so that the disk really fills up.
-class TinyFileSystem {
- public:
-  TinyFileSystem() {
-    mounted_ = test::RunCommand("mount -t tmpfs -o size=64k qel-test " + test::ShellQuote(dir_.Path())) == 0;
-  }
-  ~TinyFileSystem() {
-    if (mounted_) test::RunCommand("umount " + test::ShellQuote(dir_.Path()));
-  }
-  TinyFileSystem(const TinyFileSystem&) = delete;
-  TinyFileSystem& operator=(const TinyFileSystem&) = delete;
-  bool Mounted() const { return mounted_; }
-  const fs::path& Path() const { return dir_.Path(); }
-
- private:
-  TempDir dir_;
-  bool mounted_ = false;
-};
-
-TEST(WriterSave, FullDiskKeepsTheOldFileAndLeavesNoTemporaryFile) {
-  TinyFileSystem disk;
-  if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a small file system here";
-  const std::string message = "Stream write error: No space left on device";
-  for (const char* ext : {".png", ".gif", ".jpg", ".bmp"}) {
-    const std::string target = (disk.Path() / (std::string("old") + ext)).string();
-    WriteFileBytes(target, kOldBytes);
-    ExpectFailedSave(disk.Path(), target, true, message, {std::string("old") + ext}, target);
-    ExpectFailedSave(disk.Path(), target, false, message, {std::string("old") + ext},
-                     (disk.Path() / (std::string("old[1]") + ext)).string());
-    EXPECT_EQ(ReadFileBytes(target), kOldBytes) << ext;
-    fs::remove(target);
-  }
-  // A picture that fits is written.
-  SavePictureFile((disk.Path() / "new.png").string(), NewPicture(8, 8, 0xFF0000), true);
-  EXPECT_EQ(Magic(disk.Path() / "new.png"), "\x89PNG");
 }
 
 TEST(WriterSave, EncodersPassOnTheStreamsErrorAndRefuseWhatTheyCannotWrite) {
