@@ -40,16 +40,19 @@ class OrderedTasks {
     }
   }
 
-  // The result of task, waited for, or produced here when no thread has taken it yet.
-  // The task's exception is passed on.
+  // The result of task. While it is not done, the calling thread produces the next
+  // task nobody has taken (this one, or one further on within the window) instead of
+  // sitting idle. The task's exception is passed on.
   Result Take(int task) {
     Slot& slot = slots_[std::size_t(task)];
     std::unique_lock lock(mutex_);
     while (!slot.done) {
-      if (next_ == task) {
-        ++next_;
+      const bool next_is_this = next_ == task;
+      const bool may_work_ahead = !stop_ && next_ < count_ && next_ < consumed_ + ahead_;
+      if (next_is_this || may_work_ahead) {
+        const int taken = next_++;
         lock.unlock();
-        Run(0, task);
+        Run(0, taken);
         lock.lock();
         continue;
       }
@@ -115,8 +118,8 @@ class OrderedTasks {
 
 // Runs produce(thread, task) for every task in [0, count) on up to `threads` threads
 // (the caller's is thread 0) and hands each result to consume(task, result) on the
-// calling thread in increasing task order, while later tasks are being produced. The
-// calling thread produces the task it waits for when no other thread has taken it. At
+// calling thread in increasing task order, while later tasks are being produced. While
+// it waits for a result, the calling thread produces tasks nobody has taken yet. At
 // most `ahead` tasks past the last consumed one are produced in advance, which bounds
 // the results held at once. The first exception of a task or of consume is passed on;
 // no task starts after it, and every thread is joined before this returns.

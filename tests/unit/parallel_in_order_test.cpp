@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 
 #include "imaging/parallel_in_order.h"
@@ -39,6 +42,32 @@ TEST(ParallelInOrder, EveryResultIsConsumedInOrder) {
       }
     }
   }
+}
+
+TEST(ParallelInOrder, TheCallingThreadWorksWhileAHelperIsBusy) {
+  // The helper's first task holds on until the calling thread has produced a task of its
+  // own: a calling thread that only waited for task 0 would leave the work to one core.
+  // The wait is bounded so that a regression fails instead of hanging.
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool caller_produced = false;
+  bool helper_waited = false;
+  bool helper_saw_it = false;
+  ParallelInOrder<int>(
+      2, 4, 4,
+      [&](int thread, int task) {
+        std::unique_lock lock(mutex);
+        if (thread == 0) {
+          caller_produced = true;
+          changed.notify_all();
+        } else if (!helper_waited) {
+          helper_waited = true;
+          helper_saw_it = changed.wait_for(lock, std::chrono::seconds(20), [&] { return caller_produced; });
+        }
+        return task;
+      },
+      [](int, int&) {});
+  EXPECT_TRUE(!helper_waited || helper_saw_it);  // (the caller may have done all four first)
 }
 
 TEST(ParallelInOrder, ATaskErrorComesAfterTheResultsBeforeIt) {
