@@ -98,6 +98,13 @@ void TStream::WriteU32BE(std::uint32_t v) {
   Write(b, 4);
 }
 
+bool PeekBytes(TStream& stream, std::span<std::uint8_t> out) {
+  const std::uint64_t start = stream.Position();
+  const std::size_t got = stream.Read(out.data(), out.size());
+  stream.SetPosition(start);
+  return got == out.size();
+}
+
 // --- TMemoryStream ---
 
 TMemoryStream::TMemoryStream(std::vector<std::uint8_t> owned) : owned_(std::move(owned)), view_(owned_) {}

@@ -47,6 +47,10 @@ class TStream {
   void WriteU32BE(std::uint32_t v);
 };
 
+// Reads out.size() bytes from the stream's position and moves back to it: how readers
+// look at a header before deciding. False when fewer bytes are there.
+bool PeekBytes(TStream& stream, std::span<std::uint8_t> out);
+
 // A stream over bytes in memory: either a read-only view of someone else's bytes
 // or a growable buffer of its own that can be written.
 class TMemoryStream : public TStream {

@@ -62,11 +62,8 @@ const GraphicClass& TAutodeskGraphic::StaticClass() {
 
 bool TAutodeskGraphic::RecognizesStream(TStream& stream) const {
   if (stream.Remaining() <= kHeaderSize) return false;
-  const std::uint64_t start = stream.Position();
   std::array<std::uint8_t, kHeaderSize> bytes;
-  const std::size_t got = stream.Read(bytes.data(), bytes.size());
-  stream.SetPosition(start);
-  if (got != bytes.size()) return false;
+  if (!PeekBytes(stream, bytes)) return false;
   const AutodeskHeader h = ParseHeader(bytes);
   return h.magic == kMagic && h.bits_per_pixel == 8 && h.compression == 0;
 }

@@ -12,11 +12,8 @@ namespace qel {
 namespace {
 
 bool StartsWithFileHeader(TStream& stream) {
-  const std::uint64_t start = stream.Position();
   std::uint8_t sig[2] = {};
-  const std::size_t got = stream.Read(sig, 2);
-  stream.SetPosition(start);
-  return got == 2 && sig[0] == 'B' && sig[1] == 'M';
+  return PeekBytes(stream, sig) && sig[0] == 'B' && sig[1] == 'M';
 }
 
 // Where the pixels of a BMP file start: at the file header's offset, unless that lies

@@ -14,29 +14,6 @@ namespace {
 using color_convert::kIdentityTable;
 using color_convert::SourceCursor;
 
-// Samples in one pixel of the scheme's layout; 0 for schemes without a layout.
-int SchemeChannels(ColorScheme scheme) {
-  switch (scheme) {
-    case ColorScheme::schIndexed:
-    case ColorScheme::schGray:
-      return 1;
-    case ColorScheme::schGrayAlpha:
-      return 2;
-    case ColorScheme::schRGB:
-    case ColorScheme::schBGR:
-    case ColorScheme::schCIELab:
-    case ColorScheme::schYCbCr:
-    case ColorScheme::schPhotoYCC:
-      return 3;
-    case ColorScheme::schRGBA:
-    case ColorScheme::schBGRA:
-    case ColorScheme::schCMYK:
-      return 4;
-    default:
-      return 0;
-  }
-}
-
 bool HasAlpha(ColorScheme s) {
   return s == ColorScheme::schGrayAlpha || s == ColorScheme::schRGBA || s == ColorScheme::schBGRA;
 }
@@ -62,6 +39,28 @@ void SetBit(std::uint8_t& options, std::uint8_t bit, bool on) {
 }
 
 }  // namespace
+
+int SchemeChannels(ColorScheme scheme) {
+  switch (scheme) {
+    case ColorScheme::schIndexed:
+    case ColorScheme::schGray:
+      return 1;
+    case ColorScheme::schGrayAlpha:
+      return 2;
+    case ColorScheme::schRGB:
+    case ColorScheme::schBGR:
+    case ColorScheme::schCIELab:
+    case ColorScheme::schYCbCr:
+    case ColorScheme::schPhotoYCC:
+      return 3;
+    case ColorScheme::schRGBA:
+    case ColorScheme::schBGRA:
+    case ColorScheme::schCMYK:
+      return 4;
+    default:
+      return 0;
+  }
+}
 
 TColorManager::TColorManager() {
   SetGamma(main_gamma_, display_gamma_);

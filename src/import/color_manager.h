@@ -40,6 +40,10 @@ enum class RawPaletteFormat {
   kPlane16Quad = 7,
 };
 
+// Samples in one pixel of the scheme's layout (the Cs and Ct below); 0 for schemes
+// without a layout.
+int SchemeChannels(ColorScheme scheme);
+
 // Row conversion at a glance. A reader describes the source (the file's samples) and
 // the target (the bitmap's pixels) with a scheme, bits per sample and samples per
 // pixel, then hands ConvertRow one row at a time. The converter is chosen on the first

@@ -1,6 +1,7 @@
 #include "import/emf_player.h"
 
 #include <cmath>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -99,12 +100,8 @@ constexpr std::uint32_t kEtoOpaque = 0x0002;
 constexpr std::size_t kRecordHeader = 8;
 constexpr std::size_t kBoundsSize = 16;
 
-struct EmfObject {
-  enum class Kind { kFree, kPen, kBrush, kOther };
-  Kind kind = Kind::kFree;
-  MetafilePen pen;
-  MetafileBrush brush;
-};
+// The colours of the stock brushes WHITE_BRUSH to BLACK_BRUSH (objects 0 to 4).
+constexpr TColor kStockBrushColors[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
 
 class EmfPlayer {
  public:
@@ -117,20 +114,6 @@ class EmfPlayer {
     const double y = r.I32();
     return {x, y};
   }
-  static std::vector<PointD> Points(MetafileRecordReader& r, std::uint32_t count, bool small) {
-    r.Expect(count, small ? 4 : 8);
-    std::vector<PointD> points(count);
-    for (PointD& p : points) {
-      if (small) {
-        p.x = r.I16();
-        p.y = r.I16();
-      } else {
-        p.x = r.I32();
-        p.y = r.I32();
-      }
-    }
-    return points;
-  }
   static Affine ReadXform(MetafileRecordReader& r) {
     Affine a;
     a.m11 = r.F32();
@@ -142,7 +125,7 @@ class EmfPlayer {
     return a;
   }
   static std::vector<TRect> ReadRegion(MetafileRecordReader& r, std::uint32_t size);
-  EmfObject* Slot(std::uint32_t index) { return index < objects_.size() ? &objects_[index] : nullptr; }
+  MetafileObject* Slot(std::uint32_t index) { return index < objects_.size() ? &objects_[index] : nullptr; }
   void SelectStock(std::uint32_t which);
   // The bitmap at the record's offsets (nullopt when there is none or it is not drawn).
   static std::optional<MetafileDib> Bitmap(const EmfRecord& record, std::uint32_t off_bmi,
@@ -154,7 +137,7 @@ class EmfPlayer {
   void Blit(const EmfRecord& record);
 
   MetafileDC& dc_;
-  std::vector<EmfObject> objects_;
+  std::vector<MetafileObject> objects_;
 };
 
 std::vector<TRect> EmfPlayer::ReadRegion(MetafileRecordReader& r, std::uint32_t size) {
@@ -186,19 +169,11 @@ void EmfPlayer::SelectStock(std::uint32_t which) {
   MetafilePen pen;
   switch (which) {
     case 0:
-      brush.color = 0xFFFFFF;
-      break;
     case 1:
-      brush.color = 0xC0C0C0;
-      break;
     case 2:
-      brush.color = 0x808080;
-      break;
     case 3:
-      brush.color = 0x404040;
-      break;
     case 4:
-      brush.color = 0x000000;
+      brush.color = kStockBrushColors[which];
       break;
     case 5:
       brush.style = gdi::kBsNull;
@@ -229,7 +204,7 @@ void EmfPlayer::Polys(const EmfRecord& record, bool small) {
   MetafileRecordReader r(record.bytes, kFormat);
   r.Seek(kRecordHeader + kBoundsSize);
   const std::uint32_t count = r.U32();
-  const std::vector<PointD> points = Points(r, count, small);
+  const std::vector<PointD> points = ReadPoints(r, count, small);
   switch (record.type) {
     case kPolyBezier:
     case kPolyBezier16:
@@ -269,7 +244,7 @@ void EmfPlayer::PolyPolys(const EmfRecord& record, bool small) {
   std::uint64_t sum = 0;
   for (std::uint32_t& c : counts) sum += (c = r.U32());
   if (sum > total) r.Fail();
-  const std::vector<PointD> points = Points(r, total, small);
+  const std::vector<PointD> points = ReadPoints(r, total, small);
   if (record.type == kPolyPolygon || record.type == kPolyPolygon16)
     dc_.PolyPolygon(points, counts);
   else
@@ -311,8 +286,7 @@ void EmfPlayer::Blit(const EmfRecord& record) {
       if (scans == 0) return;
       const auto dib = Bitmap(record, off_bmi, cb_bmi, off_bits, cb_bits, usage, start_scan, scans);
       if (!dib) return;
-      const double top = dib->BottomUp() ? dib->Height() - src.y - src_size.y : src.y;
-      dc_.DeviceSizedDib(origin, BlitSource{&*dib, src.x, top, src_size.x, src_size.y}, kSrcCopy);
+      dc_.DeviceSizedDib(origin, StoredRowsSource(*dib, src, src_size), kSrcCopy);
       return;
     }
     default: {  // kStretchDIBits
@@ -326,9 +300,7 @@ void EmfPlayer::Blit(const EmfRecord& record) {
         return;
       }
       if (!dib) return;
-      // The source rectangle of a bottom-up bitmap counts its rows from the bottom.
-      const double top = dib->BottomUp() ? dib->Height() - src.y - src_size.y : src.y;
-      dc_.StretchDib(origin, size, BlitSource{&*dib, src.x, top, src_size.x, src_size.y}, rop);
+      dc_.StretchDib(origin, size, StoredRowsSource(*dib, src, src_size), rop);
       return;
     }
   }
@@ -442,30 +414,27 @@ void EmfPlayer::Play(const EmfRecord& record) {
       const std::uint32_t index = r.U32();
       if (index & kStockObject) {
         SelectStock(index & ~kStockObject);
-      } else if (const EmfObject* o = Slot(index)) {
-        if (o->kind == EmfObject::Kind::kPen)
-          dc_.SelectPen(o->pen);
-        else if (o->kind == EmfObject::Kind::kBrush)
-          dc_.SelectBrush(o->brush);
+      } else if (const MetafileObject* o = Slot(index)) {
+        dc_.SelectObject(*o);
       }
       break;
     }
     case kDeleteObject: {
-      if (EmfObject* o = Slot(r.U32())) *o = EmfObject();
+      if (MetafileObject* o = Slot(r.U32())) *o = MetafileObject();
       break;
     }
     case kCreatePen: {
-      EmfObject* o = Slot(r.U32());
+      MetafileObject* o = Slot(r.U32());
       MetafilePen pen;
       pen.style = r.U32();
       pen.width = r.I32();
       r.I32();
       pen.color = r.U32() & 0xFFFFFF;
-      if (o) *o = EmfObject{EmfObject::Kind::kPen, pen, {}};
+      if (o) *o = MetafileObject::Pen(pen);
       break;
     }
     case kExtCreatePen: {
-      EmfObject* o = Slot(r.U32());
+      MetafileObject* o = Slot(r.U32());
       r.Skip(16);  // the bitmap of a pattern pen: drawn with the pen's colour instead
       MetafilePen pen;
       pen.style = r.U32();
@@ -474,34 +443,32 @@ void EmfPlayer::Play(const EmfRecord& record) {
       pen.color = r.U32() & 0xFFFFFF;
       pen.cosmetic = (pen.style & kPsGeometric) == 0;
       pen.style &= 0xFFFF;
-      if (o) *o = EmfObject{EmfObject::Kind::kPen, pen, {}};
+      if (o) *o = MetafileObject::Pen(pen);
       break;
     }
     case kCreateBrushIndirect: {
-      EmfObject* o = Slot(r.U32());
-      MetafileBrush brush;
-      brush.style = r.U32();
-      brush.color = r.U32() & 0xFFFFFF;
-      brush.hatch = r.U32();
-      if (brush.style != gdi::kBsSolid && brush.style != gdi::kBsHatched) brush.style = gdi::kBsNull;
-      if (o) *o = EmfObject{EmfObject::Kind::kBrush, {}, brush};
+      MetafileObject* o = Slot(r.U32());
+      const std::uint32_t style = r.U32();
+      const TColor color = r.U32() & 0xFFFFFF;
+      const MetafileBrush brush = IndirectBrush(style, color, r.U32());
+      if (o) *o = MetafileObject::Brush(brush);
       break;
     }
     case kCreateMonoBrush:
     case kCreateDibPatternBrushPt: {
-      EmfObject* o = Slot(r.U32());
+      MetafileObject* o = Slot(r.U32());
       const std::uint32_t usage = r.U32(), off_bmi = r.U32(), cb_bmi = r.U32(), off_bits = r.U32(),
                           cb_bits = r.U32();
       MetafileBrush brush;
       brush.style = gdi::kBsDibPatternPt;
       if (auto dib = Bitmap(record, off_bmi, cb_bmi, off_bits, cb_bits, usage))
         brush.pattern = MakePatternFromDib(*dib);
-      if (o) *o = EmfObject{EmfObject::Kind::kBrush, {}, brush};
+      if (o) *o = MetafileObject::Brush(brush);
       break;
     }
     case kCreatePalette:
     case kExtCreateFontIndirectW: {
-      if (EmfObject* o = Slot(r.U32())) *o = EmfObject{EmfObject::Kind::kOther, {}, {}};
+      if (MetafileObject* o = Slot(r.U32())) *o = MetafileObject::Other();
       break;
     }
     case kAngleArc: {
@@ -576,10 +543,10 @@ void EmfPlayer::Play(const EmfRecord& record) {
         const std::uint32_t index = r.U32();
         brush.style = gdi::kBsNull;
         if (index & kStockObject) {
-          static constexpr TColor kStockBrushes[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
           const std::uint32_t stock = index & ~kStockObject;
-          if (stock < 5) brush = MetafileBrush{gdi::kBsSolid, kStockBrushes[stock], 0, nullptr};
-        } else if (const EmfObject* o = Slot(index); o && o->kind == EmfObject::Kind::kBrush) {
+          if (stock < std::size(kStockBrushColors))
+            brush = MetafileBrush{gdi::kBsSolid, kStockBrushColors[stock], 0, nullptr};
+        } else if (const MetafileObject* o = Slot(index); o && o->kind == MetafileObject::Kind::kBrush) {
           brush = o->brush;
         }
       }

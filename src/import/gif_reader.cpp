@@ -45,12 +45,9 @@ const GraphicClass& TGIFGraphic::StaticClass() {
 
 bool TGIFGraphic::RecognizesStream(TStream& stream) const {
   try {
-    const std::uint64_t start = stream.Position();
     if (stream.Remaining() <= kRecognizedSize) return false;
     std::uint8_t signature[3] = {};
-    const std::size_t got = stream.Read(signature, sizeof signature);
-    stream.SetPosition(start);
-    return got == sizeof signature && IsGifSignature(signature);
+    return PeekBytes(stream, signature) && IsGifSignature(signature);
   } catch (const Error&) {
     return false;
   }

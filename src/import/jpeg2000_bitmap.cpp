@@ -30,11 +30,8 @@ constexpr int kResolutionLevels = 6;
 
 // Reads the first 8 bytes and puts the stream back where it was.
 Jp2Format DetectFormat(TStream& stream) {
-  const std::uint64_t start = stream.Position();
   std::array<std::uint8_t, 8> head{};
-  const std::size_t got = stream.Read(head.data(), head.size());
-  stream.SetPosition(start);
-  if (got == head.size()) {
+  if (PeekBytes(stream, head)) {
     if (head == kJp2Signature) return Jp2Format::kJp2;
     if (std::equal(kCodestreamStart.begin(), kCodestreamStart.end(), head.begin()))
       return Jp2Format::kCodestream;

@@ -52,6 +52,47 @@ std::shared_ptr<const BrushPattern> MakePatternFromDib(const MetafileDib& dib) {
   return pattern;
 }
 
+MetafileBrush IndirectBrush(std::uint32_t style, TColor color, std::uint32_t hatch) {
+  MetafileBrush brush;
+  brush.style = style == gdi::kBsSolid || style == gdi::kBsHatched ? style : gdi::kBsNull;
+  brush.color = color;
+  brush.hatch = hatch;
+  return brush;
+}
+
+BlitSource StoredRowsSource(const MetafileDib& dib, PointD src, PointD size) {
+  const double top = dib.BottomUp() ? dib.Height() - src.y - size.y : src.y;
+  return BlitSource{&dib, src.x, top, size.x, size.y};
+}
+
+MetafileObject MetafileObject::Pen(const MetafilePen& pen) {
+  MetafileObject object;
+  object.kind = Kind::kPen;
+  object.pen = pen;
+  return object;
+}
+
+MetafileObject MetafileObject::Brush(const MetafileBrush& brush) {
+  MetafileObject object;
+  object.kind = Kind::kBrush;
+  object.brush = brush;
+  return object;
+}
+
+MetafileObject MetafileObject::Region(PointD a, PointD b) {
+  MetafileObject object;
+  object.kind = Kind::kRegion;
+  object.region_a = a;
+  object.region_b = b;
+  return object;
+}
+
+MetafileObject MetafileObject::Other() {
+  MetafileObject object;
+  object.kind = Kind::kOther;
+  return object;
+}
+
 MetafileDC::MetafileDC(MetafileCanvas& canvas, const DeviceSetup& setup) : canvas_(canvas), setup_(setup) {
   state_.map_mode = setup.map_mode;
   state_.window_org = setup.window_org;
@@ -188,6 +229,22 @@ void MetafileDC::SetRop2(int rop2) {
 
 void MetafileDC::SetMiterLimit(double limit) {
   if (std::isfinite(limit) && limit >= 1) state_.miter_limit = limit;
+}
+
+void MetafileDC::SelectObject(const MetafileObject& object) {
+  switch (object.kind) {
+    case MetafileObject::Kind::kPen:
+      SelectPen(object.pen);
+      break;
+    case MetafileObject::Kind::kBrush:
+      SelectBrush(object.brush);
+      break;
+    case MetafileObject::Kind::kRegion:
+      IntersectClipRect(object.region_a, object.region_b);
+      break;
+    default:
+      break;
+  }
 }
 
 std::vector<PointD> MetafileDC::ToTarget(std::span<const PointD> points) {

@@ -48,6 +48,28 @@ struct MetafileBrush {
 // A pattern brush of a bitmap (none when the bitmap is too large to be a tile).
 std::shared_ptr<const BrushPattern> MakePatternFromDib(const MetafileDib& dib);
 
+// The brush of a CreateBrushIndirect record: styles other than solid and hatched draw
+// nothing.
+MetafileBrush IndirectBrush(std::uint32_t style, TColor color, std::uint32_t hatch);
+
+// The source of a block whose source rectangle counts rows as the bitmap stores them,
+// from the bottom of a bottom-up bitmap.
+BlitSource StoredRowsSource(const MetafileDib& dib, PointD src, PointD size);
+
+// An entry of a metafile's object table.
+struct MetafileObject {
+  enum class Kind { kFree, kPen, kBrush, kRegion, kOther };
+  Kind kind = Kind::kFree;
+  MetafilePen pen;
+  MetafileBrush brush;
+  PointD region_a, region_b;  // a region's bounding box, in logical units
+
+  static MetafileObject Pen(const MetafilePen& pen);
+  static MetafileObject Brush(const MetafileBrush& brush);
+  static MetafileObject Region(PointD a, PointD b);
+  static MetafileObject Other();  // fonts, palettes: a taken slot that selects nothing
+};
+
 // How logical coordinates reach the target at the start of playback.
 struct DeviceSetup {
   Affine device_to_target;                                          // device pixels to target pixels
@@ -85,6 +107,8 @@ class MetafileDC {
   void SetTextColor(TColor c) { state_.text_color = c & 0xFFFFFF; }
   void SelectPen(const MetafilePen& pen) { state_.pen = pen; }
   void SelectBrush(const MetafileBrush& brush) { state_.brush = brush; }
+  // A pen or brush becomes the current one; a region narrows the clip to its box.
+  void SelectObject(const MetafileObject& object);
   const MetafileBrush& Brush() const { return state_.brush; }
   TColor BkColor() const { return state_.bk_color; }
   TColor TextColor() const { return state_.text_color; }

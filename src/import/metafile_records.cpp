@@ -58,6 +58,21 @@ void MetafileRecordReader::Expect(std::uint64_t count, std::uint64_t item_size) 
   if (count * item_size > Remaining()) Fail();
 }
 
+std::vector<PointD> ReadPoints(MetafileRecordReader& r, std::uint64_t count, bool small) {
+  r.Expect(count, small ? 4 : 8);
+  std::vector<PointD> points(count);
+  for (PointD& p : points) {
+    if (small) {
+      p.x = r.I16();
+      p.y = r.I16();
+    } else {
+      p.x = r.I32();
+      p.y = r.I32();
+    }
+  }
+  return points;
+}
+
 namespace {
 
 constexpr std::uint16_t kWmfEndOfFile = 0x0000;

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
+
+#include "import/metafile_geometry.h"
 
 namespace qel {
 
@@ -52,6 +55,10 @@ class MetafileRecordReader {
   std::string_view format_;
   std::size_t position_ = 0;
 };
+
+// count points of two signed coordinates each, x first: 16-bit ones when small, else
+// 32-bit ones. Fails unless they all lie in the record.
+std::vector<PointD> ReadPoints(MetafileRecordReader& r, std::uint64_t count, bool small);
 
 // One record of a Windows metafile: its function number and its parameter words.
 struct WmfRecord {

@@ -126,11 +126,8 @@ const GraphicClass& TPCXGraphic::StaticClass() {
 
 bool TPCXGraphic::RecognizesStream(TStream& stream) const {
   if (stream.Remaining() < kPcxHeaderSize) return false;
-  const std::uint64_t start = stream.Position();
   std::array<std::uint8_t, kPcxHeaderSize> bytes;
-  const std::size_t got = stream.Read(bytes.data(), bytes.size());
-  stream.SetPosition(start);
-  if (got != bytes.size()) return false;
+  if (!PeekBytes(stream, bytes)) return false;
   const PcxHeader h = ParsePcxHeader(bytes);
   const bool known_version = h.version == 0 || (h.version >= 2 && h.version <= 5);
   return h.HasKnownManufacturer() && known_version && h.encoding <= 1;

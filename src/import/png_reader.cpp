@@ -101,12 +101,9 @@ const GraphicClass& TPNGGraphic::StaticClass() {
 
 bool TPNGGraphic::RecognizesStream(TStream& stream) const {
   try {
-    const std::uint64_t start = stream.Position();
     if (stream.Remaining() <= kPngSignature.size()) return false;
     std::array<std::uint8_t, kPngSignature.size()> signature{};
-    const std::size_t got = stream.Read(signature.data(), signature.size());
-    stream.SetPosition(start);
-    return got == signature.size() && signature == kPngSignature;
+    return PeekBytes(stream, signature) && signature == kPngSignature;
   } catch (const Error&) {
     return false;
   }

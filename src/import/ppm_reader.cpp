@@ -117,11 +117,8 @@ const GraphicClass& TPPMGraphic::StaticClass() {
 
 bool TPPMGraphic::RecognizesStream(TStream& stream) const {
   if (stream.Remaining() <= kRecognitionBytes) return false;
-  const std::uint64_t start = stream.Position();
   std::uint8_t magic[2] = {0, 0};
-  const std::size_t got = stream.Read(magic, 2);
-  stream.SetPosition(start);
-  return got == 2 && magic[0] == 'P' && magic[1] >= '1' && magic[1] <= '6';
+  return PeekBytes(stream, magic) && magic[0] == 'P' && magic[1] >= '1' && magic[1] <= '6';
 }
 
 bool TPPMGraphic::ReadProperties(TStream& stream, int image_index) {

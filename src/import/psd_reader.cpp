@@ -97,12 +97,9 @@ const GraphicClass& TPSDGraphic::StaticClass() {
 }
 
 bool TPSDGraphic::RecognizesStream(TStream& stream) const {
-  const std::uint64_t start = stream.Position();
   if (stream.Remaining() <= kPsdHeaderSize) return false;
   std::array<std::uint8_t, kPsdHeaderSize> bytes;
-  const std::size_t got = stream.Read(bytes.data(), bytes.size());
-  stream.SetPosition(start);
-  if (got != bytes.size()) return false;
+  if (!PeekBytes(stream, bytes)) return false;
   PsdHeader h = ParsePsdHeader(bytes);
   for (auto& c : h.signature) c = std::uint8_t(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
   return h.HasSignature() && h.version == 1;

@@ -77,11 +77,8 @@ const GraphicClass& TSGIGraphic::StaticClass() {
 
 bool TSGIGraphic::RecognizesStream(TStream& stream) const {
   if (stream.Remaining() <= kHeaderSize) return false;
-  const std::uint64_t start = stream.Position();
   std::array<std::uint8_t, kHeaderSize> bytes;
-  const std::size_t got = stream.Read(bytes.data(), bytes.size());
-  stream.SetPosition(start);
-  if (got != bytes.size()) return false;
+  if (!PeekBytes(stream, bytes)) return false;
   const SgiHeader h = ParseHeader(bytes);
   return h.magic == kMagic && (h.bytes_per_channel == 1 || h.bytes_per_channel == 2) && h.dimension >= 1 &&
          h.dimension <= 3;

@@ -115,12 +115,9 @@ const GraphicClass& TTargaGraphic::StaticClass() {
 }
 
 bool TTargaGraphic::RecognizesStream(TStream& stream) const {
-  const std::uint64_t start = stream.Position();
   if (stream.Remaining() <= kTargaHeaderSize) return false;
   std::array<std::uint8_t, kTargaHeaderSize> bytes;
-  const std::size_t got = stream.Read(bytes.data(), bytes.size());
-  stream.SetPosition(start);
-  if (got != bytes.size()) return false;
+  if (!PeekBytes(stream, bytes)) return false;
   const TargaHeader h = ParseTargaHeader(bytes);
   return h.IsKnownType() && h.color_map_type <= 1 && IsMapEntrySize(h.color_map_entry_bits) &&
          IsPixelDepth(h.pixel_depth);

@@ -9,6 +9,7 @@
 #include "imaging/errors.h"
 #include "imaging/stream.h"
 #include "import/coded_size.h"
+#include "import/color_manager.h"
 #include "import/messages.h"
 #include "import/tiff_rows.h"
 #include "import/tiff_strips.h"
@@ -47,26 +48,6 @@ ColorScheme SchemeFromPhotometric(std::uint32_t photometric, std::uint32_t sampl
       return ColorScheme::schCIELab;
     default:
       return ColorScheme::schUnknown;  // 4 (transparency mask), 7 and above 8
-  }
-}
-
-// Samples of one pixel in the scheme's layout.
-int SchemeChannels(ColorScheme scheme) {
-  switch (scheme) {
-    case ColorScheme::schIndexed:
-    case ColorScheme::schGray:
-      return 1;
-    case ColorScheme::schRGB:
-    case ColorScheme::schBGR:
-    case ColorScheme::schCIELab:
-    case ColorScheme::schYCbCr:
-      return 3;
-    case ColorScheme::schRGBA:
-    case ColorScheme::schBGRA:
-    case ColorScheme::schCMYK:
-      return 4;
-    default:
-      return 0;
   }
 }
 

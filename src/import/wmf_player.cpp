@@ -65,14 +65,6 @@ enum : std::uint16_t {
 
 constexpr std::uint16_t kEtoOpaque = 0x0002, kEtoClipped = 0x0004;
 
-struct WmfObject {
-  enum class Kind { kFree, kPen, kBrush, kRegion, kOther };
-  Kind kind = Kind::kFree;
-  MetafilePen pen;
-  MetafileBrush brush;
-  PointD region_a, region_b;  // a region's bounding box
-};
-
 class WmfPlayer {
  public:
   WmfPlayer(MetafileDC& dc, std::uint32_t object_count) : dc_(dc) { objects_.resize(object_count); }
@@ -85,27 +77,18 @@ class WmfPlayer {
     const double x = r.I16();
     return {x, y};
   }
-  std::vector<PointD> Points(MetafileRecordReader& r, std::size_t count) {
-    r.Expect(count, 4);
-    std::vector<PointD> points(count);
-    for (PointD& p : points) {
-      p.x = r.I16();
-      p.y = r.I16();
-    }
-    return points;
-  }
-  void AddObject(WmfObject object);
+  void AddObject(MetafileObject object);
   void Blit(const WmfRecord& record);
 
   MetafileDC& dc_;
-  std::vector<WmfObject> objects_;
+  std::vector<MetafileObject> objects_;
   std::size_t first_free_ = 0;
 };
 
-void WmfPlayer::AddObject(WmfObject object) {
+void WmfPlayer::AddObject(MetafileObject object) {
   // Objects take the lowest free slot; no slot below first_free_ is free.
   for (std::size_t i = first_free_; i < objects_.size(); ++i) {
-    if (objects_[i].kind == WmfObject::Kind::kFree) {
+    if (objects_[i].kind == MetafileObject::Kind::kFree) {
       objects_[i] = std::move(object);
       first_free_ = i + 1;
       return;
@@ -188,7 +171,7 @@ void WmfPlayer::Play(const WmfRecord& record) {
     case kSelectClipRegion: {
       const std::uint16_t index = r.U16();
       dc_.SelectClipDeviceRects({}, gdi::kRgnCopy);
-      if (index < objects_.size() && objects_[index].kind == WmfObject::Kind::kRegion) {
+      if (index < objects_.size() && objects_[index].kind == MetafileObject::Kind::kRegion) {
         dc_.IntersectClipRect(objects_[index].region_a, objects_[index].region_b);
       }
       break;
@@ -201,7 +184,7 @@ void WmfPlayer::Play(const WmfRecord& record) {
       break;
     case kPolygon:
     case kPolyline: {
-      const std::vector<PointD> points = Points(r, std::uint16_t(r.I16()));
+      const std::vector<PointD> points = ReadPoints(r, std::uint16_t(r.I16()), true);
       if (record.function == kPolygon)
         dc_.Polygon(points);
       else
@@ -214,7 +197,7 @@ void WmfPlayer::Play(const WmfRecord& record) {
       std::vector<std::uint32_t> counts(polygons);
       std::size_t total = 0;
       for (std::uint32_t& c : counts) total += (c = r.U16());
-      const std::vector<PointD> points = Points(r, total);
+      const std::vector<PointD> points = ReadPoints(r, total, true);
       dc_.PolyPolygon(points, counts);
       break;
     }
@@ -266,77 +249,58 @@ void WmfPlayer::Play(const WmfRecord& record) {
       break;
     }
     case kCreatePenIndirect: {
-      WmfObject o;
-      o.kind = WmfObject::Kind::kPen;
-      o.pen.style = r.U16();
-      o.pen.width = r.I16();
+      MetafilePen pen;
+      pen.style = r.U16();
+      pen.width = r.I16();
       r.I16();
-      o.pen.color = r.U32() & 0xFFFFFF;
-      AddObject(std::move(o));
+      pen.color = r.U32() & 0xFFFFFF;
+      AddObject(MetafileObject::Pen(pen));
       break;
     }
     case kCreateBrushIndirect: {
-      WmfObject o;
-      o.kind = WmfObject::Kind::kBrush;
-      o.brush.style = r.U16();
-      o.brush.color = r.U32() & 0xFFFFFF;
-      o.brush.hatch = r.U16();
-      if (o.brush.style != gdi::kBsSolid && o.brush.style != gdi::kBsHatched) o.brush.style = gdi::kBsNull;
-      AddObject(std::move(o));
+      const std::uint16_t style = r.U16();
+      const TColor color = r.U32() & 0xFFFFFF;
+      AddObject(MetafileObject::Brush(IndirectBrush(style, color, r.U16())));
       break;
     }
     case kDibCreatePatternBrush: {
-      WmfObject o;
-      o.kind = WmfObject::Kind::kBrush;
       const std::uint16_t style = r.U16();
       std::uint16_t usage = r.U16();
       if (style == gdi::kBsPattern) usage = kDibRgbColors;
-      o.brush.style = gdi::kBsDibPattern;
+      MetafileBrush brush;
+      brush.style = gdi::kBsDibPattern;
       if (auto dib = MetafileDib::ParsePacked(r.Bytes(r.Remaining()), usage, kFormat)) {
-        o.brush.pattern = MakePatternFromDib(*dib);
+        brush.pattern = MakePatternFromDib(*dib);
       }
-      AddObject(std::move(o));
+      AddObject(MetafileObject::Brush(brush));
       break;
     }
     case kCreateRegion: {
-      WmfObject o;
-      o.kind = WmfObject::Kind::kRegion;
       r.Skip(14);  // next in chain, object type, object count, region size, scan count, max scan
       const double left = r.I16(), top = r.I16(), right = r.I16(), bottom = r.I16();
-      o.region_a = {left, top};
-      o.region_b = {right, bottom};
-      AddObject(std::move(o));
+      AddObject(MetafileObject::Region({left, top}, {right, bottom}));
+      break;
+    }
+    case kCreatePatternBrush: {
+      // A brush of a device-dependent bitmap: kept as a slot, drawn as no brush.
+      MetafileBrush brush;
+      brush.style = gdi::kBsNull;
+      AddObject(MetafileObject::Brush(brush));
       break;
     }
     case kCreatePalette:
-    case kCreatePatternBrush:
-    case kCreateFontIndirect: {
-      WmfObject o;
-      o.kind = WmfObject::Kind::kOther;
-      if (record.function == kCreatePatternBrush) {
-        // A brush of a device-dependent bitmap: kept as a slot, drawn as no brush.
-        o.kind = WmfObject::Kind::kBrush;
-        o.brush.style = gdi::kBsNull;
-      }
-      AddObject(std::move(o));
+    case kCreateFontIndirect:
+      AddObject(MetafileObject::Other());
       break;
-    }
     case kSelectObject: {
       const std::uint16_t index = r.U16();
-      if (index >= objects_.size()) break;
-      const WmfObject& o = objects_[index];
-      if (o.kind == WmfObject::Kind::kPen)
-        dc_.SelectPen(o.pen);
-      else if (o.kind == WmfObject::Kind::kBrush)
-        dc_.SelectBrush(o.brush);
-      else if (o.kind == WmfObject::Kind::kRegion)
-        dc_.IntersectClipRect(o.region_a, o.region_b);
+      if (index < objects_.size()) dc_.SelectObject(objects_[index]);
       break;
     }
     case kDeleteObject: {
       const std::uint16_t index = r.U16();
       if (index < objects_.size()) {
-        objects_[index] = WmfObject();
+        objects_[index] = MetafileObject();
         first_free_ = std::min<std::size_t>(first_free_, index);
       }
       break;
@@ -382,9 +346,7 @@ void WmfPlayer::Blit(const WmfRecord& record) {
       const PointD src_size = Point(r), src = Point(r), size = Point(r), origin = Point(r);
       const auto dib = MetafileDib::ParsePacked(r.Bytes(r.Remaining()), usage, kFormat);
       if (!dib) return;
-      // The source rectangle of a bottom-up bitmap counts its rows from the bottom.
-      const double top = dib->BottomUp() ? dib->Height() - src.y - src_size.y : src.y;
-      dc_.StretchDib(origin, size, BlitSource{&*dib, src.x, top, src_size.x, src_size.y}, rop);
+      dc_.StretchDib(origin, size, StoredRowsSource(*dib, src, src_size), rop);
       return;
     }
     default: {  // kSetDibToDev
@@ -396,8 +358,7 @@ void WmfPlayer::Blit(const WmfRecord& record) {
       const auto dib =
           MetafileDib::ParsePacked(r.Bytes(r.Remaining()), usage, kFormat, start_scan, scan_count);
       if (!dib) return;
-      const double top = dib->BottomUp() ? dib->Height() - src.y - size.y : src.y;
-      dc_.DeviceSizedDib(origin, BlitSource{&*dib, src.x, top, size.x, size.y}, kSrcCopy);
+      dc_.DeviceSizedDib(origin, StoredRowsSource(*dib, src, size), kSrcCopy);
       return;
     }
   }

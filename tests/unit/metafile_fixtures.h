@@ -79,7 +79,8 @@ inline constexpr std::uint16_t kSetBkMode = 0x0102, kSetMapMode = 0x0103, kSetPo
                                kPolyline = 0x0325, kPolyPolygon = 0x0538, kRestoreDC = 0x0127,
                                kSelectObject = 0x012D, kDeleteObject = 0x01F0, kDibBitBlt = 0x0940,
                                kDibStretchBlt = 0x0B41, kSetDibToDev = 0x0D33, kStretchDib = 0x0F43,
-                               kCreatePenIndirect = 0x02FA, kCreateBrushIndirect = 0x02FC, kSetRop2 = 0x0104;
+                               kCreatePenIndirect = 0x02FA, kCreateBrushIndirect = 0x02FC, kSetRop2 = 0x0104,
+                               kCreateRegion = 0x06FF, kSelectClipRegion = 0x012C;
 }  // namespace wmfr
 
 namespace emfr {
@@ -89,7 +90,8 @@ inline constexpr std::uint32_t kPolygon = 3, kPolyline = 4, kSetWindowExtEx = 9,
                                kRestoreDC = 34, kSetWorldTransform = 35, kSelectObject = 37, kCreatePen = 38,
                                kCreateBrushIndirect = 39, kDeleteObject = 40, kEllipse = 42, kRectangle = 43,
                                kRoundRect = 44, kLineTo = 54, kBeginPath = 59, kEndPath = 60, kFillPath = 62,
-                               kPolygon16 = 86, kPolyPolygon16 = 91, kStretchDIBits = 81, kBitBlt = 76;
+                               kPolygon16 = 86, kPolyPolygon16 = 91, kStretchDIBits = 81, kBitBlt = 76,
+                               kFillRgn = 71;
 inline constexpr std::uint32_t kStock = 0x80000000u, kNullPen = 8, kNullBrush = 5, kBlackPen = 7;
 }  // namespace emfr
 

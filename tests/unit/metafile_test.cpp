@@ -206,6 +206,33 @@ TEST(MetafileWmf, OpaqueBottomLeftMeansNotTransparent) {
   EXPECT_FALSE(CopyToPicture(*metafile, true).Transparent());
 }
 
+TEST(MetafileWmf, RegionsAndBrushesFromTheObjectTable) {
+  WmfBuilder w;
+  w.Record(wmfr::kSetWindowExt, {40, 40})
+      .Record(wmfr::kCreatePenIndirect, {5, 0, 0, 0, 0})                   // slot 0: no pen
+      .Record(wmfr::kCreateBrushIndirect, {0, Lo(kRed), Hi(kRed), 0})      // slot 1
+      .Record(wmfr::kCreateRegion, {0, 0, 0, 0, 0, 0, 0, 10, 10, 20, 20})  // slot 2
+      .Record(wmfr::kSelectObject, {0})
+      .Record(wmfr::kSelectObject, {1})
+      .Record(wmfr::kSelectObject, {2})  // a region selected as an object narrows the clip
+      .Record(wmfr::kRectangle, {40, 40, 0, 0})
+      .Record(wmfr::kSelectClipRegion, {1})  // not a region: the clip is the whole picture again
+      .Record(wmfr::kRectangle, {5, 40, 0, 0})
+      .Record(wmfr::kCreateBrushIndirect, {4, Lo(kBlue), Hi(kBlue), 0})  // slot 3: BS_INDEXED
+      .Record(wmfr::kSelectObject, {3})
+      .Record(wmfr::kRectangle, {40, 40, 0, 30})
+      .Record(wmfr::kSelectClipRegion, {2})
+      .Record(wmfr::kSelectObject, {1})
+      .Record(wmfr::kRectangle, {40, 40, 25, 0});
+  const Picture p = Render(w.Plain(4));
+  ExpectPixels(p, {{10, 10, kRed}, {19, 19, kRed}, {9, 15, kWhite}, {20, 15, kWhite}, {25, 25, kWhite}});
+  ExpectPixels(p, {{2, 2, kRed}, {35, 3, kRed}, {5, 8, kWhite}});
+  // An indirect brush of a style other than solid or hatched draws nothing.
+  ExpectPixels(p, {{35, 15, kWhite}, {35, 35, kWhite}});
+  // SelectClipRegion of the region: only its box, which the last rectangle lies below.
+  ExpectPixels(p, {{5, 30, kWhite}, {15, 30, kWhite}, {35, 30, kWhite}});
+}
+
 std::vector<std::uint8_t> EmfFixture() {
   const DibParts quad = MakeDib({{kCyan, kMagenta}, {kYellow, kBlack}}, 32, false, true);
   test::ByteWriter xform;
@@ -364,6 +391,28 @@ TEST(MetafileEmf, SourceRectangleOfABottomUpBitmapCountsFromTheBottom) {
   e.Record(emfr::kStretchDIBits, p.bytes);
   const Picture pic = Render(e.Build(FrameWidth(1), FrameHeight(2)));
   ExpectPixels(pic, {{0, 0, kGreen}, {0, 1, kBlue}});
+}
+
+TEST(MetafileEmf, FillRgnWithStockAndTableBrushes) {
+  // FILLRGN: bounds, region size, brush, then a region of one device rectangle.
+  auto fill = [](std::uint32_t brush, std::int32_t left, std::int32_t top) {
+    test::ByteWriter p;
+    p.I32(0).I32(0).I32(0).I32(0).U32(48).U32(brush);
+    p.U32(32).U32(1).U32(1).U32(16).I32(left).I32(top).I32(left + 10).I32(top + 10);
+    p.I32(left).I32(top).I32(left + 10).I32(top + 10);
+    return p.bytes;
+  };
+  EmfBuilder e;
+  e.Record(emfr::kCreateBrushIndirect, {1, 0, std::int32_t(kBlue), 0})
+      .Record(emfr::kFillRgn, fill(emfr::kStock | 2, 0, 0))                  // GRAY_BRUSH
+      .Record(emfr::kFillRgn, fill(emfr::kStock | 4, 10, 0))                 // BLACK_BRUSH
+      .Record(emfr::kFillRgn, fill(emfr::kStock | emfr::kNullBrush, 20, 0))  // draws nothing
+      .Record(emfr::kFillRgn, fill(1, 30, 0))                                // the table's brush
+      .Record(emfr::kFillRgn, fill(2, 0, 10))                                // a free slot: nothing
+      .Record(emfr::kFillRgn, fill(emfr::kStock | 1, 10, 10));               // LTGRAY_BRUSH
+  const Picture p = Render(e.Build(FrameWidth(40), FrameHeight(20)));
+  ExpectPixels(p, {{5, 5, 0x808080}, {15, 5, kBlack}, {25, 5, kWhite}, {35, 5, kBlue}});
+  ExpectPixels(p, {{5, 15, kWhite}, {15, 15, 0xC0C0C0}, {25, 15, kWhite}});
 }
 
 // ---- Bad input ----

@@ -26,6 +26,24 @@ TEST(Stream, ReadsAreBoundedByTheData) {
   EXPECT_THROW(s.WriteByte(1), EWriteError);  // a view of foreign bytes is read-only
 }
 
+TEST(Stream, PeekBytesLeavesThePositionAlone) {
+  const std::vector<std::uint8_t> bytes = {1, 2, 3, 4, 5};
+  TMemoryStream s{std::span<const std::uint8_t>(bytes)};
+  s.SetPosition(2);
+  std::uint8_t two[2] = {};
+  EXPECT_TRUE(PeekBytes(s, two));
+  EXPECT_EQ(two[0], 3);
+  EXPECT_EQ(two[1], 4);
+  EXPECT_EQ(s.Position(), 2u);
+  // Fewer bytes than asked for: false, and still nothing consumed.
+  std::uint8_t four[4] = {};
+  EXPECT_FALSE(PeekBytes(s, four));
+  EXPECT_EQ(s.Position(), 2u);
+  s.SetPosition(9);  // past the end
+  EXPECT_FALSE(PeekBytes(s, two));
+  EXPECT_EQ(s.Position(), 9u);
+}
+
 TEST(Stream, MemoryStreamWritesGrow) {
   TMemoryStream s;
   s.WriteU32BE(0x01020304);

@@ -10,44 +10,13 @@
 set -euo pipefail
 
 build=${1:-build}
-tool="$build/qel-image-tool"
-for command in Xvfb xdotool xprop xwininfo xsetroot python3; do
-  command -v "$command" >/dev/null || { echo "capture_test: $command is not installed" >&2; exit 1; }
-done
-[ -x "$tool" ] || { echo "capture_test: $tool is missing" >&2; exit 1; }
-
-work=$(mktemp -d)
-xvfb_pid=""
-tool_pid=""
-cleanup() {
-  set +e
-  if [ -n "$tool_pid" ]; then
-    kill "$tool_pid" 2>/dev/null
-    wait "$tool_pid" 2>/dev/null
-  fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap "exit 1" INT TERM
-
-fail() {
-  echo "capture_test: FAIL: $*" >&2
-  exit 1
-}
+check=capture_test
+# shellcheck source=tests/x11/lib.sh
+source "$(dirname "$0")/lib.sh"
+need_commands Xvfb xdotool xprop xwininfo xsetroot python3
 
 # The picture shown before the capture: 1200 x 800, uncompressed 24-bit Targa.
-python3 - "$work/wide.tga" <<'PY'
-import struct, sys
-w, h = 1200, 800
-row = bytes(v for x in range(w) for v in (x % 256, 128, 255 - x % 256))
-with open(sys.argv[1], "wb") as f:
-    f.write(struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, w, h, 24, 0))
-    f.write(row * h)
-PY
+write_wide_picture "$work/wide.tga"
 
 # The root window's tile: 16 x 16 bits, no two rows or columns alike, so that a
 # picture taken one pixel off does not match.
@@ -61,29 +30,7 @@ with open(sys.argv[1], "w") as f:
 PY
 
 # -noreset: the root window keeps its pattern when the last client leaves.
-start_server() {
-  local display
-  for _ in $(seq 20); do
-    display=$((100 + RANDOM % 800))
-    [ -e "/tmp/.X$display-lock" ] && continue
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp -noreset 2>"$work/xvfb.log" &
-    xvfb_pid=$!
-    for _ in $(seq 50); do
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      if DISPLAY=":$display" xdotool getdisplaygeometry >/dev/null 2>&1; then
-        export DISPLAY=":$display"
-        return 0
-      fi
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=""
-  done
-  return 1
-}
-start_server || fail "no X server could be started: $(cat "$work/xvfb.log")"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+use_server -noreset
 
 foreground="#c81e32"
 background="#14a064"
@@ -93,24 +40,11 @@ dump="$work/picture.bmp"
 QEL_TEST_DUMP="$dump" "$tool" "$work/wide.tga" >"$work/tool.log" 2>&1 &
 tool_pid=$!
 
-window=""
-for _ in $(seq 100); do
-  window=$(xdotool search --onlyvisible --pid "$tool_pid" 2>/dev/null | head -n 1 || true)
-  [ -n "$window" ] && break
-  kill -0 "$tool_pid" 2>/dev/null || fail "the viewer ended early: $(cat "$work/tool.log")"
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no viewer window appeared"
+find_window
 
 expect_title() {
-  local expected=$1 seen=""
-  for _ in $(seq 100); do
-    seen=$(xdotool getwindowname "$window")
-    [ "$seen" = "$expected" ] && break
-    sleep 0.1
-  done
-  [ "$seen" = "$expected" ] || fail "title \"$seen\", expected \"$expected\""
-  echo "capture_test: title \"$expected\""
+  wait_for_title "$1"
+  echo "capture_test: title \"$1\""
 }
 
 # _NET_WM_WINDOW_OPACITY as a number, or "none" when the window does not carry it.

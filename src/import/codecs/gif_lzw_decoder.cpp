@@ -6,7 +6,7 @@ namespace qel {
 
 namespace {
 constexpr unsigned kMaxCodeWidth = 12;
-constexpr unsigned kNoCode = codec::LZWStringTable::kSize;
+constexpr unsigned kNoCode = codec::LZWStringTable::kNoCode;
 }  // namespace
 
 void TGIFLZWDecoder::Decode(const std::uint8_t*& source, std::uint8_t*& dest, std::size_t packed_size,
@@ -42,25 +42,13 @@ void TGIFLZWDecoder::Decode(const std::uint8_t*& source, std::uint8_t*& dest, st
         continue;
       }
       if (code == end_code || code > next_free) continue;
-      if (previous == kNoCode) {
-        if (code >= clear_code) continue;
-        out.Put(static_cast<std::uint8_t>(code));
-        previous = code;
-        continue;
-      }
-      if (next_free < codec::LZWStringTable::kSize) {
-        // For code == next_free the new entry is the previous string plus its own
-        // first byte, which is also the string to write.
-        const std::uint8_t first = code == next_free ? table_.First(previous) : table_.First(code);
-        table_.Add(next_free, previous, first);
+      if (table_.DecodeCode(code, clear_code, next_free, previous, out)) {
         if (next_free == mask && width < kMaxCodeWidth) {
           ++width;
           mask = (1u << width) - 1;
         }
         ++next_free;
       }
-      table_.Write(code, out);
-      previous = code;
     }
   }
 }

@@ -15,7 +15,7 @@ constexpr unsigned kEndCode = 257;
 constexpr unsigned kFirstFree = 258;
 constexpr unsigned kMinCodeWidth = 9;
 constexpr unsigned kMaxCodeWidth = 12;
-constexpr unsigned kNoCode = codec::LZWStringTable::kSize;
+constexpr unsigned kNoCode = codec::LZWStringTable::kNoCode;
 // Short strings are copied as one word of this many bytes.
 constexpr std::size_t kWord = 8;
 
@@ -181,20 +181,10 @@ void TTIFFLZWChainDecoder::Decode(const std::uint8_t*& source, std::uint8_t*& de
     }
     if (code == kEndCode) break;
     if (code > next_free) continue;
-    if (previous == kNoCode) {
-      if (code >= kClearCode) continue;
-      out.Put(static_cast<std::uint8_t>(code));
-      previous = code;
-      continue;
-    }
-    if (next_free < codec::LZWStringTable::kSize) {
-      const std::uint8_t first = code == next_free ? table_.First(previous) : table_.First(code);
-      table_.Add(next_free, previous, first);
+    if (table_.DecodeCode(code, kClearCode, next_free, previous, out)) {
       ++next_free;
       if (next_free == (1u << width) - 1 && width < kMaxCodeWidth) ++width;
     }
-    table_.Write(code, out);
-    previous = code;
   }
 }
 
