@@ -24,22 +24,16 @@ namespace qel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FolderEntries;
+using test::kOldBytes;
 using test::ReadFileBytes;
 using test::TempDir;
 using test::WriteFileBytes;
 
-const std::vector<std::uint8_t> kOldBytes = {'o', 'l', 'd'};
 const char* const kWrittenExtensions[] = {".bmp", ".jp2", ".tga", ".jpg", ".png", ".gif", ".emf"};
 // The user the permission checks run as when the tests run as the superuser, whom
 // permissions do not bind.
 constexpr uid_t kNobody = 65534;
-
-std::vector<std::string> FolderEntries(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // The text of the Error that saving raises ("" when the save succeeds) and the name
 // SavePictureFile reported as attempted.

@@ -15,18 +15,12 @@ namespace qel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FolderEntries;
+using test::kOldBytes;
 using test::ReadFileBytes;
 using test::TempDir;
 using test::WriteFileBytes;
 
-const std::vector<std::uint8_t> kOldBytes = {'o', 'l', 'd'};
-
-std::vector<std::string> FolderEntries(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // The first bytes of a file as text, for telling formats apart.
 std::string Magic(const fs::path& file) {

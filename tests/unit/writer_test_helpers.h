@@ -1,10 +1,14 @@
-// Helpers of the writer tests: pictures to write, a stream that fails, and ImageMagick
-// as a second peer decoder.
+// Helpers of the writer tests: pictures to write, a stream that fails, ImageMagick as a
+// second peer decoder, and what a folder holds before and after a save.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "imaging/errors.h"
 #include "imaging/picture.h"
@@ -12,6 +16,18 @@
 #include "support/test_support.h"
 
 namespace qel::test {
+
+// What a file stood as before a save that must leave it alone.
+inline const std::vector<std::uint8_t> kOldBytes = {'o', 'l', 'd'};
+
+// The names in a folder, sorted: a failed save leaves them as they were.
+inline std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 // Colours that compress badly: every byte from a seeded generator.
 inline Picture NoisePicture(int width, int height, unsigned seed = 1) {
