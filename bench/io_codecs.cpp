@@ -20,7 +20,6 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "imaging/picture.h"
@@ -34,6 +33,7 @@
 #include "output/gif_palette.h"
 #include "output/picture_writers.h"
 #include "output/png_writer.h"
+#include "support/tiff_lzw_encoder.h"
 
 namespace {
 
@@ -69,52 +69,6 @@ std::vector<std::uint8_t> DifferencedStrip(const Picture& p, int first_row, int 
     const std::uint8_t* row = p.Row(y);
     for (std::size_t i = 0; i < line; ++i) out.push_back(std::uint8_t(row[i] - (i >= 3 ? row[i - 3] : 0)));
   }
-  return out;
-}
-
-// TIFF LZW: 9 to 12 bit codes most significant bit first, widening one code early.
-std::vector<std::uint8_t> LzwEncode(const std::vector<std::uint8_t>& data) {
-  std::vector<std::uint8_t> out;
-  std::uint64_t bits = 0;
-  int held = 0;
-  unsigned width = 9;
-  auto put = [&](unsigned code) {
-    bits = (bits << width) | code;
-    held += int(width);
-    while (held >= 8) {
-      out.push_back(std::uint8_t(bits >> (held - 8)));
-      held -= 8;
-    }
-  };
-  std::unordered_map<std::uint32_t, std::uint16_t> table;
-  unsigned next = 258;
-  put(256);
-  if (data.empty()) {
-    put(257);
-  } else {
-    unsigned current = data[0];
-    for (std::size_t i = 1; i < data.size(); ++i) {
-      const std::uint32_t key = current << 8 | data[i];
-      auto it = table.find(key);
-      if (it != table.end()) {
-        current = it->second;
-        continue;
-      }
-      put(current);
-      table.emplace(key, std::uint16_t(next++));
-      if (next == (1u << width) && width < 12) ++width;
-      if (next == 4094) {
-        put(256);
-        table.clear();
-        next = 258;
-        width = 9;
-      }
-      current = data[i];
-    }
-    put(current);
-    put(257);
-  }
-  if (held > 0) out.push_back(std::uint8_t(bits << (8 - held)));
   return out;
 }
 
@@ -224,7 +178,8 @@ int main(int argc, char** argv) {
     const double megabytes = double(photo.Width()) * photo.Height() * 3 / 1e6;
 
     if (wanted("lzw")) {
-      const Strips lzw = EncodeStrips(photo, &LzwEncode);
+      const Strips lzw = EncodeStrips(
+          photo, [](const std::vector<std::uint8_t>& data) { return test::TiffLzwEncode(data); });
       std::uint64_t fast_sum = 0, chain_sum = 0;
       TTIFFLZWDecoder fast;
       TTIFFLZWChainDecoder chain;

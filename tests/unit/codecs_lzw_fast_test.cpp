@@ -5,59 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <unordered_map>
 
 #include "codecs_test_util.h"
 #include "import/codecs/tiff_lzw_decoder.h"
+#include "support/tiff_lzw_encoder.h"
 
 namespace qel {
 namespace {
-
-// TIFF LZW as writers make it: 9 to 12 bit codes, most significant bit first, one code
-// early in widening. clear_when_full: a clear code when the table is full, as common
-// writers do; otherwise the table stays full and codes stay 12 bits wide.
-std::vector<std::uint8_t> Encode(const std::vector<std::uint8_t>& data, bool clear_when_full,
-                                 bool end_code = true) {
-  std::vector<std::uint8_t> out;
-  std::uint64_t bits = 0;
-  int held = 0;
-  unsigned width = 9;
-  auto put = [&](unsigned code) {
-    bits = (bits << width) | code;
-    held += int(width);
-    while (held >= 8) {
-      out.push_back(std::uint8_t(bits >> (held - 8)));
-      held -= 8;
-    }
-  };
-  std::unordered_map<std::uint32_t, unsigned> table;
-  unsigned next = 258;
-  put(256);
-  if (!data.empty()) {
-    unsigned current = data[0];
-    for (std::size_t i = 1; i < data.size(); ++i) {
-      const std::uint32_t key = current << 8 | data[i];
-      if (auto it = table.find(key); it != table.end()) {
-        current = it->second;
-        continue;
-      }
-      put(current);
-      if (next < 4096) table.emplace(key, next++);
-      if (next == (1u << width) && width < 12) ++width;
-      if (clear_when_full && next == 4094) {
-        put(256);
-        table.clear();
-        next = 258;
-        width = 9;
-      }
-      current = data[i];
-    }
-    put(current);
-  }
-  if (end_code) put(257);
-  if (held > 0) out.push_back(std::uint8_t(bits << (8 - held)));
-  return out;
-}
 
 // Both decoders over the same input into outputs that start out as fill.
 void ExpectSameDecoding(const std::vector<std::uint8_t>& packed, std::size_t packed_size,
@@ -99,14 +53,14 @@ TEST(CodecsLZWFast, ValidStripsOfEveryShape) {
     const std::size_t size = round < 10 ? std::size_t(round) : std::size_t(rng() % 70000);
     const auto data = Data(rng, size, round % 4);
     for (const bool clear : {true, false}) {
-      const auto packed = Encode(data, clear);
+      const auto packed = test::TiffLzwEncode(data, clear);
       TTIFFLZWDecoder fast;
       ASSERT_EQ(test::DecodeAll(fast, packed, data.size()), data) << size << " bytes, kind " << round % 4;
       // Cut short, asked for more than there is, and without the end code.
       ExpectSameDecoding(packed, packed.size(), size / 3, 0x5A);
       ExpectSameDecoding(packed, packed.size(), size + 50, 0xA5);
       ExpectSameDecoding(packed, packed.size() / 2, size, 0x33);
-      const auto open_ended = Encode(data, clear, false);
+      const auto open_ended = test::TiffLzwEncode(data, clear, false);
       ExpectSameDecoding(open_ended, open_ended.size(), size + 9, 0x77);
     }
   }
@@ -120,7 +74,7 @@ TEST(CodecsLZWFast, DamagedAndRandomStrips) {
       packed.resize(rng() % 3000);
       for (auto& b : packed) b = std::uint8_t(rng());
     } else {
-      packed = Encode(Data(rng, rng() % 20000, round % 4), round % 2 == 0);
+      packed = test::TiffLzwEncode(Data(rng, rng() % 20000, round % 4), round % 2 == 0);
       // Flipped bits give codes beyond the table, stray clear and end codes, and
       // strings that refer to the entry being made.
       for (int flips = int(rng() % 8); flips > 0 && !packed.empty(); --flips)
@@ -132,7 +86,7 @@ TEST(CodecsLZWFast, DamagedAndRandomStrips) {
 
 TEST(CodecsLZWFast, TinyOutputs) {
   std::mt19937 rng(3);
-  const auto packed = Encode(Data(rng, 5000, 0), true);
+  const auto packed = test::TiffLzwEncode(Data(rng, 5000, 0), true);
   for (std::size_t unpacked = 0; unpacked < 40; ++unpacked)
     ExpectSameDecoding(packed, packed.size(), unpacked, 0xC3);
 }
