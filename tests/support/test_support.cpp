@@ -205,4 +205,13 @@ Picture PictureFromColors(const std::vector<std::vector<TColor>>& rows) {
   return picture;
 }
 
+Picture GreyRow(const std::vector<int>& levels) {
+  Picture picture = NewPicture(int(levels.size()), 1, kNoColor);
+  for (std::size_t x = 0; x < levels.size(); ++x) {
+    const auto v = std::uint8_t(levels[x]);
+    picture.SetPixel(int(x), 0, RGBColor(v, v, v));
+  }
+  return picture;
+}
+
 }  // namespace qel::test

@@ -66,4 +66,7 @@ PictureDifference Compare(const Picture& a, const Picture& b);
 // A picture from rows of 0x00BBGGRR colours (all rows the same length).
 Picture PictureFromColors(const std::vector<std::vector<TColor>>& rows);
 
+// A picture of one row of grey pixels with the given levels (0..255).
+Picture GreyRow(const std::vector<int>& levels);
+
 }  // namespace qel::test

@@ -20,6 +20,7 @@ namespace qel {
 namespace {
 
 using test::Compare;
+using test::GreyRow;
 using test::PictureFromColors;
 
 Picture RandomPicture(int w, int h, unsigned seed) {
@@ -27,16 +28,6 @@ Picture RandomPicture(int w, int h, unsigned seed) {
   Picture p = NewPicture(w, h, kNoColor);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < 3 * w; ++x) p.Row(y)[x] = std::uint8_t(rng());
-  return p;
-}
-
-// A picture of one row whose bytes are the given values (blue, green, red each).
-Picture Bytes(const std::vector<int>& values) {
-  Picture p = NewPicture(int(values.size()), 1, kNoColor);
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    const auto v = std::uint8_t(values[i]);
-    p.SetPixel(int(i), 0, RGBColor(v, v, v));
-  }
   return p;
 }
 
@@ -101,26 +92,26 @@ TEST(Tone, AmountsOfTheCommands) {
 }
 
 TEST(Tone, ByteTables) {
-  Picture p = Bytes({0, 100, 200, 255});
+  Picture p = GreyRow({0, 100, 200, 255});
   LightenPicture(p, 10);
   EXPECT_EQ(BytesOf(p), (std::vector<int>{25, 115, 205, 255}));
-  p = Bytes({0, 100, 200, 255});
+  p = GreyRow({0, 100, 200, 255});
   DarkenPicture(p, 5);
   EXPECT_EQ(BytesOf(p), (std::vector<int>{0, 96, 191, 243}));
-  p = Bytes({0, 100, 127, 128, 200, 255});
+  p = GreyRow({0, 100, 127, 128, 200, 255});
   ContrastPicture(p, 10);
   EXPECT_EQ(BytesOf(p), (std::vector<int>{0, 98, 127, 128, 207, 255}));
-  p = Bytes({0, 100, 127, 128, 200, 255});
+  p = GreyRow({0, 100, 127, 128, 200, 255});
   ContrastPicture(p, -10);
   EXPECT_EQ(BytesOf(p), (std::vector<int>{12, 102, 127, 128, 193, 243}));
-  p = Bytes({0, 1, 128, 254, 255});
+  p = GreyRow({0, 1, 128, 254, 255});
   LightenPicture(p, 100);
   EXPECT_EQ(BytesOf(p), (std::vector<int>{255, 255, 255, 255, 255}));
-  p = Bytes({0, 1, 128, 254, 255});
+  p = GreyRow({0, 1, 128, 254, 255});
   DarkenPicture(p, 100);
   EXPECT_EQ(BytesOf(p), (std::vector<int>{0, 0, 0, 0, 0}));
   // Percents far out of range saturate instead of overflowing.
-  p = Bytes({0, 127, 128, 255});
+  p = GreyRow({0, 127, 128, 255});
   ContrastPicture(p, std::numeric_limits<int>::max());
   EXPECT_EQ(BytesOf(p), (std::vector<int>{0, 127, 255, 255}));
 }

@@ -17,16 +17,7 @@ namespace {
 using resample::BuildWeightTable;
 using resample::KernelFor;
 using resample::WeightEntry;
-
-// A picture of one row whose pixels are grey levels.
-Picture GreyRow(const std::vector<int>& values) {
-  Picture p = NewPicture(int(values.size()), 1, kNoColor);
-  for (std::size_t x = 0; x < values.size(); ++x) {
-    const auto v = std::uint8_t(values[x]);
-    p.SetPixel(int(x), 0, RGBColor(v, v, v));
-  }
-  return p;
-}
+using test::GreyRow;
 
 Picture GreyColumn(const std::vector<int>& values) {
   Picture p = NewPicture(1, int(values.size()), kNoColor);
