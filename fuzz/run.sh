@@ -8,8 +8,9 @@
 # BUILD_DIR (default build-fuzz at the top of the repository) is configured with clang
 # and the sanitizers when it is not yet (as scripts/test.sh configures it, which also
 # builds the unit tests there), and the targets are (re)built. Targets run as
-# many at a time as there are cores. The committed seed corpora (fuzz/corpus/<target>)
-# are only read: new inputs go to BUILD_DIR/fuzz-work/<target>, crashing inputs to
+# many at a time as there are cores. The committed seed corpora (fuzz/corpus/<target>,
+# a link to another target's where two targets read the same files) are only read:
+# new inputs go to BUILD_DIR/fuzz-work/<target>, crashing inputs to
 # BUILD_DIR/fuzz-artifacts/<target>/ and the output to BUILD_DIR/fuzz-logs/<target>.log.
 #
 # Environment: QEL_FUZZ_QUICK_BUDGET (seconds of fresh fuzzing in quick mode for all
@@ -77,7 +78,7 @@ run_target() {
 
   local largest=0 seed_files=()
   if [[ -d $seeds ]]; then
-    mapfile -t seed_files < <(find "$seeds" -type f | sort)
+    mapfile -t seed_files < <(find -H "$seeds" -type f | sort)
     for f in "${seed_files[@]}"; do
       local n
       n=$(stat -c %s "$f")

@@ -9,6 +9,7 @@
 #include "imaging/errors.h"
 #include "imaging/stream.h"
 #include "import/codecs/gif_lzw_decoder.h"
+#include "import/coded_size.h"
 #include "import/gif_reader_blocks.h"
 #include "import/messages.h"
 
@@ -127,8 +128,9 @@ void TGIFGraphic::LoadFirstImage(TStream& stream) {
   if (width == 0 || height == 0) return;
 
   // The decoder writes no more than the image holds; pixels it cannot produce from the
-  // data stay index 0.
-  CheckPictureSize(width, height);
+  // data stay index 0. A picture the data cannot plausibly describe is refused before
+  // anything is allocated for it.
+  CheckCodedSize(kShortName, width, height, data.size(), kLzwPixelsPerByte);
   std::vector<std::uint8_t> pixels(std::size_t(width) * height);
   TGIFLZWDecoder decoder{unsigned(code_size)};
   decoder.DecodeInit();

@@ -5,6 +5,7 @@
 
 #include "imaging/errors.h"
 #include "imaging/stream.h"
+#include "import/coded_size.h"
 #include "import/messages.h"
 #include "import/png_reader_chunks.h"
 #include "import/png_reader_filters.h"
@@ -361,6 +362,11 @@ void TPNGGraphic::FillBackground() {
 }
 
 void TPNGGraphic::DecodeImage(PngChunkReader& chunks) {
+  // The rows as stored (a filter byte each) must come out of what is left of the file;
+  // a header the data cannot fill is refused before the bitmap is allocated.
+  const std::uint64_t stored_row = 1 + layout_.RowBytes(header_.width, header_.bit_depth);
+  CheckCodedBytes(kShortName, header_.width, header_.height, stored_row * header_.height,
+                  chunks.StreamRemaining(), kDeflateBytesPerByte);
   MakeBitmap();
   StartProgress(msg::kTransfering);
   TColorManager& cm = ColorManager();

@@ -28,6 +28,10 @@ bool PngChunkType::Is(std::string_view name) const {
   return true;
 }
 
+std::uint64_t PngChunkReader::StreamRemaining() const {
+  return stream_.Remaining();
+}
+
 bool PngChunkReader::TryReadHeader() {
   crc_pending_ = false;
   left_ = length_ = 0;

@@ -48,6 +48,8 @@ class PngChunkReader {
   std::uint32_t Length() const { return length_; }
   // Data bytes of the current chunk not read yet.
   std::uint32_t Left() const { return left_; }
+  // Bytes of the stream not read yet: the current chunk's and all that follow it.
+  std::uint64_t StreamRemaining() const;
 
   // Reads up to out.size() bytes of the data; after the last byte the stored CRC is read
   // and compared ("Cannot load image. CRC error found in PNG file." on a mismatch).

@@ -326,6 +326,9 @@ TEST(ImportGifReader, BrokenFilesFailCleanly) {
     EXPECT_EQ(ErrorOf(bad),
               "Cannot load image. LZW code size " + std::to_string(size) + " not supported for GIF files.");
   }
+  // An image far larger than its data could describe is refused before it is allocated.
+  EXPECT_EQ(ErrorOf(GifFile(4, 4, kColors, {Frame{0, 0, 30000, 30000, Bytes(16, 2)}})),
+            "Cannot load image. The GIF file holds too little data for a picture of 30000 x 30000 pixels.");
   // Data that stops short of the image leaves index 0 for the rest.
   Frame short_data = f;
   short_data.indices.resize(5);

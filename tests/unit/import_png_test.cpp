@@ -643,9 +643,12 @@ TEST(ImportPngReader, InvalidHeadersAndPalettesAreRefused) {
   EXPECT_EQ(ErrorOf(PngFile({1, 1, 8, 0, 0, 0, 2}, one_index)), Message(msg::kInvalidImage));
   EXPECT_EQ(ErrorOf(PngFile({0, 1, 8, 0}, one_index)), Message(msg::kInvalidImage));
   EXPECT_EQ(ErrorOf(Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0}), Message(msg::kInvalidImage));
-  // A header larger than the tool handles is refused before anything is allocated.
+  // A header larger than the tool handles is refused before anything is allocated, and
+  // so is one whose rows the rest of the file cannot inflate to.
   EXPECT_NE(ErrorOf(PngFile({0x7FFFFFFF, 0x7FFFFFFF, 16, 6}, one_index)).find("larger than"),
             std::string::npos);
+  EXPECT_EQ(ErrorOf(PngFile({20000, 20000, 8, 2}, one_index)),
+            "Cannot load image. The PNG file holds too little data for a picture of 20000 x 20000 pixels.");
 }
 
 TEST(ImportPngReader, DamagedCopiesLoadOrFailCleanly) {
