@@ -46,7 +46,8 @@ bool TargaHeader::IsColorMapped() const {
 
 std::uint32_t TargaHeader::ColorMapBytes() const {
   if (!HasColorMap()) return 0;
-  return (std::uint32_t(color_map_length) * color_map_entry_bits + 7) / 8;
+  // Every entry takes whole bytes: a 15-bit entry is stored in two.
+  return std::uint32_t(color_map_length) * ((std::uint32_t(color_map_entry_bits) + 7) / 8);
 }
 
 int TargaHeader::TargaBytesPerPixel(int depth) {

@@ -222,6 +222,18 @@ TEST(TargaRead, ColourMaps) {
   EXPECT_EQ(a->PixelColor(0, 0), RGBColor(248, 248, 248));
   EXPECT_EQ(a->PixelColor(1, 0), RGBColor(0, 0, 248));
 
+  // 15-bit entries take two bytes each, as 16-bit ones do: with eight of them the
+  // pixels start 16 bytes after the header, not 15.
+  h.color_map_entry_bits = 15;
+  h.color_map_length = 8;
+  Bytes map15 = {0xFF, 0x7F};
+  map15.resize(14, 0);
+  map15.insert(map15.end(), {0x1F, 0x00, 0, 7});
+  auto a15 = Load(Tga(h, map15));
+  EXPECT_EQ(a15->PixelColor(0, 0), RGBColor(248, 248, 248));
+  EXPECT_EQ(a15->PixelColor(1, 0), RGBColor(0, 0, 248));
+  h.color_map_length = 2;
+
   // 32-bit entries: blue, green, red, alpha (alpha skipped).
   h.color_map_entry_bits = 32;
   auto b = Load(Tga(h, {1, 2, 3, 4, 5, 6, 7, 8, 1, 0}));
