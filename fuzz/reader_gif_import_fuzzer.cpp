@@ -7,6 +7,5 @@
 #include "reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  qel::RegisterStartupFormats();
   return qel::fuzz::LoadWithClass(qel::TGIFGraphic::StaticClass(), data, size);
 }

@@ -10,6 +10,5 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::vector<std::uint8_t> file = qel::fuzz::WithChunkChecksumsRight(data, size);
-  qel::RegisterStartupFormats();
   return qel::fuzz::LoadWithClass(qel::TPNGGraphic::StaticClass(), file.data(), file.size());
 }
