@@ -2,35 +2,40 @@
 # Runs every libFuzzer target of the project.
 #
 #   fuzz/run.sh SECONDS [BUILD_DIR]   fuzz each target for SECONDS
-#   fuzz/run.sh --quick [BUILD_DIR]   replay each target's seed corpus, then fuzz it
+#   fuzz/run.sh --quick [BUILD_DIR]   replay each target's corpus, then fuzz it
 #                                     briefly (the test command's step)
+#   fuzz/run.sh --merge [BUILD_DIR]   keep what fuzzing found: add to each committed
+#                                     corpus the inputs of BUILD_DIR/fuzz-work/<target>
+#                                     that reach code or states its files do not
 #
 # BUILD_DIR (default build-fuzz at the top of the repository) is configured with clang
 # and the sanitizers when it is not yet (as scripts/test.sh configures it, which also
 # builds the unit tests there), and the targets are (re)built. Targets run as
-# many at a time as there are cores. The committed seed corpora (fuzz/corpus/<target>,
-# a link to another target's where two targets read the same files) are only read:
-# new inputs go to BUILD_DIR/fuzz-work/<target>, crashing inputs to
-# BUILD_DIR/fuzz-artifacts/<target>/ and the output to BUILD_DIR/fuzz-logs/<target>.log.
+# many at a time as there are cores. The committed corpora (fuzz/corpus/<target>, a link
+# to another target's where two targets read the same files) hold the seeds (seed-*),
+# the inputs that once found a fault (regress-*) and the inputs earlier fuzzing merged
+# in (named by their SHA-1). Fuzzing only reads them: new inputs go to
+# BUILD_DIR/fuzz-work/<target>, crashing inputs to BUILD_DIR/fuzz-artifacts/<target>/
+# and the output to BUILD_DIR/fuzz-logs/<target>.log.
 #
 # Environment: QEL_FUZZ_QUICK_BUDGET (seconds of fresh fuzzing in quick mode for all
 # targets together, default 90), QEL_FUZZ_MAX_LEN (largest input, default the larger of
-# 16 KiB and twice the largest seed), QEL_FUZZ_JOBS (targets at a time, default nproc),
-# QEL_FUZZ_TARGETS (names of the targets to run, separated by blanks; default all),
-# QEL_FUZZ_NO_BUILD (set: run the targets as they are built, without building),
-# QEL_FUZZ_TIMEOUT (seconds one input may take, default 30: a picture of some ten
-# million pixels, which the readers rightly accept from a small file, takes a few
-# seconds under the sanitizers on a busy machine).
+# 16 KiB and twice the largest seed or regression input), QEL_FUZZ_JOBS (targets at a
+# time, default nproc), QEL_FUZZ_TARGETS (names of the targets to run, separated by
+# blanks; default all), QEL_FUZZ_NO_BUILD (set: run the targets as they are built,
+# without building), QEL_FUZZ_TIMEOUT (seconds one input may take, default 30: a picture
+# of some ten million pixels, which the readers rightly accept from a small file, takes a
+# few seconds under the sanitizers on a busy machine).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
 usage() {
-  echo "usage: $0 SECONDS|--quick [BUILD_DIR]" >&2
+  echo "usage: $0 SECONDS|--quick|--merge [BUILD_DIR]" >&2
   exit 2
 }
 [[ $# -ge 1 && $# -le 2 ]] || usage
 mode=$1
-if [[ $mode != --quick && ! $mode =~ ^[0-9]+$ ]]; then usage; fi
+if [[ $mode != --quick && $mode != --merge && ! $mode =~ ^[0-9]+$ ]]; then usage; fi
 build=${2:-$top/build-fuzz}
 parallel=${QEL_FUZZ_JOBS:-$(nproc)}
 
@@ -53,7 +58,9 @@ if [[ -n ${QEL_FUZZ_TARGETS:-} ]]; then
 fi
 [[ ${#targets[@]} -gt 0 ]] || { echo "no fuzz targets" >&2; exit 2; }
 
-if [[ $mode == --quick ]]; then
+if [[ $mode == --merge ]]; then
+  seconds=0
+elif [[ $mode == --quick ]]; then
   budget=${QEL_FUZZ_QUICK_BUDGET:-90}
   seconds=$(( budget * parallel / ${#targets[@]} ))
   (( seconds >= 2 )) || seconds=2
@@ -67,39 +74,58 @@ for name in "${targets[@]}"; do rm -f "$logs/$name.log" "$logs/$name.failed"; do
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
+# The options of one target: inputs up to twice its largest seed or regression input (at
+# least 16 KiB). Merged inputs do not count, or each merge could raise the limit again.
+target_options() {
+  local seeds=$1 artifacts=$2 largest=0
+  if [[ -d $seeds ]]; then
+    largest=$(find -H "$seeds" -type f \( -name 'seed-*' -o -name 'regress-*' \) -printf '%s\n' |
+      sort -n | tail -n 1)
+  fi
+  largest=${largest:-0}
+  local max_len=${QEL_FUZZ_MAX_LEN:-$(( 2 * largest > 16384 ? 2 * largest : 16384 ))}
+  options=(-max_len="$max_len" -timeout="${QEL_FUZZ_TIMEOUT:-30}" -rss_limit_mb=2048
+    -artifact_prefix="$artifacts")
+}
+
 run_target() {
   local name=$1
   local binary=$build/fuzz/$name
   local seeds=$top/fuzz/corpus/$name
   local work=$build/fuzz-work/$name
   local artifacts=$build/fuzz-artifacts/$name/
-  local log=$logs/$name.log
+  local log=$logs/$name.log options
   mkdir -p "$work" "$artifacts"
+  target_options "$seeds" "$artifacts"
 
-  local largest=0 seed_files=()
-  if [[ -d $seeds ]]; then
-    mapfile -t seed_files < <(find -H "$seeds" -type f | sort)
-    for f in "${seed_files[@]}"; do
-      local n
-      n=$(stat -c %s "$f")
-      (( n > largest )) && largest=$n
-    done
-  fi
-  local max_len=${QEL_FUZZ_MAX_LEN:-$(( 2 * largest > 16384 ? 2 * largest : 16384 ))}
-  local options=(-max_len="$max_len" -timeout="${QEL_FUZZ_TIMEOUT:-30}" -rss_limit_mb=2048
-    -artifact_prefix="$artifacts")
-
-  # Every seed once, then fresh inputs (the seeds are read, new ones go to work/).
-  if [[ ${#seed_files[@]} -gt 0 ]] && ! "$binary" "${options[@]}" "${seed_files[@]}" >"$log" 2>&1; then
-    touch "$logs/$name.failed"
-    return
-  fi
+  # libFuzzer runs every input of both corpora once as it loads them (however short the
+  # time), then fuzzes from them; the seeds are only read, new inputs go to work/.
   local corpora=("$work")
   [[ -d $seeds ]] && corpora+=("$seeds")
-  if ! "$binary" "${options[@]}" -max_total_time="$seconds" -print_final_stats=1 "${corpora[@]}" >>"$log" 2>&1; then
+  if ! "$binary" "${options[@]}" -max_total_time="$seconds" -print_final_stats=1 "${corpora[@]}" >"$log" 2>&1; then
     touch "$logs/$name.failed"
   fi
 }
+
+# One target at a time: two targets may share a corpus folder.
+if [[ $mode == --merge ]]; then
+  failed=0
+  for name in "${targets[@]}"; do
+    seeds=$(readlink -f "$top/fuzz/corpus/$name")
+    work=$build/fuzz-work/$name
+    [[ -d $work ]] || continue
+    mkdir -p "$seeds" "$build/fuzz-artifacts/$name"
+    target_options "$seeds" "$build/fuzz-artifacts/$name/"
+    before=$(find "$seeds" -type f | wc -l)
+    if "$build/fuzz/$name" "${options[@]}" -merge=1 "$seeds" "$work" >"$logs/$name.log" 2>&1; then
+      echo "$name: $(( $(find "$seeds" -type f | wc -l) - before )) inputs added to ${seeds#"$top"/}"
+    else
+      failed=1
+      echo "FAILED: $name (log: $logs/$name.log)"
+    fi
+  done
+  exit $failed
+fi
 
 echo "Fuzzing ${#targets[@]} targets for ${seconds}s each, $parallel at a time"
 for name in "${targets[@]}"; do

@@ -19,5 +19,5 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 (cd "$fuzz_build" && QEL_SWEEP_SCALE=3 ctest --output-on-failure -j "$(nproc)" --timeout 900 -L unit)
 
-# Every fuzz target over its seed corpus, then briefly on fresh inputs.
+# Every fuzz target over its corpus, then briefly on fresh inputs.
 "$top/fuzz/run.sh" --quick "$fuzz_build"

@@ -88,7 +88,9 @@ Bytes FileOfSeed(const std::string& extension, Bytes input) {
 }
 
 // The real files and the seeds (and regression inputs) of the reader fuzz targets whose
-// extension is one of the group's. Copies of real files among the seeds are left out.
+// extension is one of the group's. Copies of real files among the seeds are left out, and
+// so are the inputs fuzzing found and kept for their coverage (named by their SHA-1):
+// they are damaged copies already, and the fuzz run replays them.
 std::vector<Subject> SubjectsOf(const std::vector<std::string>& extensions) {
   const auto wanted = [&](const std::string& ext) {
     return std::find(extensions.begin(), extensions.end(), ext) != extensions.end();
@@ -106,6 +108,7 @@ std::vector<Subject> SubjectsOf(const std::vector<std::string>& extensions) {
     for (const auto& entry : fs::directory_iterator(folder)) {
       const std::string name = entry.path().filename().string();
       if (name.starts_with("seed-peer-")) continue;
+      if (!name.starts_with("seed-") && !name.starts_with("regress-")) continue;
       subjects.push_back(
           {target + "/" + name, FileOfSeed(ext, test::ReadFileBytes(entry.path())), ReadersFor(ext)});
     }
