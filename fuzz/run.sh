@@ -58,24 +58,15 @@ if [[ -n ${QEL_FUZZ_TARGETS:-} ]]; then
 fi
 [[ ${#targets[@]} -gt 0 ]] || { echo "no fuzz targets" >&2; exit 2; }
 
-if [[ $mode == --merge ]]; then
-  seconds=0
-elif [[ $mode == --quick ]]; then
-  budget=${QEL_FUZZ_QUICK_BUDGET:-90}
-  seconds=$(( budget * parallel / ${#targets[@]} ))
-  (( seconds >= 2 )) || seconds=2
-else
-  seconds=$mode
-fi
-
 logs=$build/fuzz-logs
 mkdir -p "$logs"
 for name in "${targets[@]}"; do rm -f "$logs/$name.log" "$logs/$name.failed"; done
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
-# The options of one target: inputs up to twice its largest seed or regression input (at
-# least 16 KiB). Merged inputs do not count, or each merge could raise the limit again.
+# Sets the array options for one target: inputs up to twice its largest seed or regression
+# input (at least 16 KiB). Merged inputs do not count, or each merge could raise the limit
+# again.
 target_options() {
   local seeds=$1 artifacts=$2 largest=0
   if [[ -d $seeds ]]; then
@@ -107,24 +98,35 @@ run_target() {
   fi
 }
 
-# One target at a time: two targets may share a corpus folder.
+merge_target() {
+  local name=$1
+  local seeds work=$build/fuzz-work/$name artifacts=$build/fuzz-artifacts/$name/ options before
+  seeds=$(readlink -f "$top/fuzz/corpus/$name")
+  [[ -d $work ]] || return 0
+  mkdir -p "$seeds" "$artifacts"
+  target_options "$seeds" "$artifacts"
+  before=$(find "$seeds" -type f | wc -l)
+  if "$build/fuzz/$name" "${options[@]}" -merge=1 "$seeds" "$work" >"$logs/$name.log" 2>&1; then
+    echo "$name: $(( $(find "$seeds" -type f | wc -l) - before )) inputs added to ${seeds#"$top"/}"
+  else
+    echo "FAILED: $name (log: $logs/$name.log)"
+    return 1
+  fi
+}
+
+# Merging goes one target at a time: two targets may share a corpus folder.
 if [[ $mode == --merge ]]; then
   failed=0
-  for name in "${targets[@]}"; do
-    seeds=$(readlink -f "$top/fuzz/corpus/$name")
-    work=$build/fuzz-work/$name
-    [[ -d $work ]] || continue
-    mkdir -p "$seeds" "$build/fuzz-artifacts/$name"
-    target_options "$seeds" "$build/fuzz-artifacts/$name/"
-    before=$(find "$seeds" -type f | wc -l)
-    if "$build/fuzz/$name" "${options[@]}" -merge=1 "$seeds" "$work" >"$logs/$name.log" 2>&1; then
-      echo "$name: $(( $(find "$seeds" -type f | wc -l) - before )) inputs added to ${seeds#"$top"/}"
-    else
-      failed=1
-      echo "FAILED: $name (log: $logs/$name.log)"
-    fi
-  done
+  for name in "${targets[@]}"; do merge_target "$name" || failed=1; done
   exit $failed
+fi
+
+if [[ $mode == --quick ]]; then
+  budget=${QEL_FUZZ_QUICK_BUDGET:-90}
+  seconds=$(( budget * parallel / ${#targets[@]} ))
+  (( seconds >= 2 )) || seconds=2
+else
+  seconds=$mode
 fi
 
 echo "Fuzzing ${#targets[@]} targets for ${seconds}s each, $parallel at a time"
