@@ -27,7 +27,7 @@
 #include "imaging/stream.h"
 #include "import/codecs/packbits_decoder.h"
 #include "import/codecs/tiff_lzw_decoder.h"
-#include "import/format_registry.h"
+#include "import/framework/format_registry.h"
 #include "output/color_quantizer.h"
 #include "output/gif_frame.h"
 #include "output/gif_palette.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/context_menu.h"
-#include "import/format_registry.h"
+#include "import/framework/format_registry.h"
 #include "platform/mime_types.h"
 
 int main(int argc, char** argv) {

@@ -9,7 +9,7 @@
 #include "fuzz_input.h"
 #include "imaging/errors.h"
 #include "import/codecs/tiff_jpeg_decoder.h"
-#include "import/image_properties.h"
+#include "import/framework/image_properties.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using qel::ColorScheme;

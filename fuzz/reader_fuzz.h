@@ -15,7 +15,7 @@
 #include "imaging/graphic.h"
 #include "imaging/picture_container.h"
 #include "imaging/stream.h"
-#include "import/format_registry.h"
+#include "import/framework/format_registry.h"
 
 namespace qel::fuzz {
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "import/gif_reader.h"
+#include "import/gif/reader.h"
 #include "reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "import/pcd_layout.h"
+#include "import/pcd/layout.h"
 #include "reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

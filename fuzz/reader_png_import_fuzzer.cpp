@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "import/png_reader.h"
+#include "import/png/reader.h"
 #include "png_checksums.h"
 #include "reader_fuzz.h"
 

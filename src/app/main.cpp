@@ -7,7 +7,7 @@
 
 #include "app/application.h"
 #include "app/form1.h"
-#include "import/format_registry.h"
+#include "import/framework/format_registry.h"
 #include "platform/path_text.h"
 #include "platform/platform.h"
 #include "platform/qt_services.h"

@@ -10,7 +10,7 @@
 #include "cli/help.h"
 #include "cli/reading.h"
 #include "imaging/picture_container.h"
-#include "import/format_registry.h"
+#include "import/framework/format_registry.h"
 #include "output/save_picture_file.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include "imaging/errors.h"
 #include "imaging/picture_container.h"
-#include "import/gif_reader.h"
-#include "import/png_reader.h"
+#include "import/gif/reader.h"
+#include "import/png/reader.h"
 
 namespace qel::cli {
 

@@ -1,4 +1,4 @@
-#include "import/jpeg2000_bitmap.h"
+#include "import/jp2/graphic.h"
 #include "output/picture_writers.h"
 
 namespace qel {

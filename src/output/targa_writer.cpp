@@ -1,4 +1,4 @@
-#include "import/targa_graphic.h"
+#include "import/targa/graphic.h"
 #include "output/picture_writers.h"
 
 namespace qel {

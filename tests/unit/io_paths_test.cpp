@@ -7,10 +7,10 @@
 
 #include "imaging/picture_container.h"
 #include "imaging/stream.h"
-#include "import/tiff_rows.h"
+#include "import/tiff/rows.h"
 #include "output/bmp_writer.h"
 #include "support/test_support.h"
-#include "writer_test_helpers.h"
+#include "unit/output/writer_helpers.h"
 
 namespace qel {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "import/format_registry.h"
+#include "import/framework/format_registry.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "import/messages.h"
+#include "import/framework/messages.h"
 
 namespace qel::codec {
 

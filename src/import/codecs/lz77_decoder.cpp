@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "imaging/errors.h"
-#include "import/messages.h"
+#include "import/framework/messages.h"
 
 namespace qel {
 

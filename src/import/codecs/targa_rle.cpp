@@ -5,7 +5,7 @@
 #include <string>
 
 #include "imaging/errors.h"
-#include "import/targa_header.h"
+#include "import/targa/header.h"
 
 namespace qel {
 

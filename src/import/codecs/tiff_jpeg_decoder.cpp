@@ -5,7 +5,7 @@
 
 #include "imaging/errors.h"
 #include "import/codecs/jpeg_decompressor.h"
-#include "import/messages.h"
+#include "import/framework/messages.h"
 
 namespace qel {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "import/codecs/decoder.h"
-#include "import/image_properties.h"
+#include "import/framework/image_properties.h"
 
 namespace qel {
 

@@ -14,7 +14,7 @@
 #include "imaging/errors.h"
 #include "imaging/picture_container.h"
 #include "imaging/stream.h"
-#include "import/format_registry.h"
+#include "import/framework/format_registry.h"
 #include "output/bmp_writer.h"
 
 namespace qel::test {

@@ -1,0 +1,356 @@
+#include "import/targa/graphic.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "imaging/errors.h"
+#include "imaging/stream.h"
+#include "import/codecs/targa_rle.h"
+#include "import/framework/coded_size.h"
+#include "import/framework/messages.h"
+
+namespace qel {
+
+namespace {
+
+// Colour-map entry sizes and pixel depths the reader knows.
+bool IsMapEntrySize(int bits) {
+  return bits == 15 || bits == 16 || bits == 24 || bits == 32;
+}
+bool IsPixelDepth(int bits) {
+  return TargaHeader::TargaBytesPerPixel(bits) != 0;
+}
+
+// Greyscale images of 16 bits a pixel hold a grey byte followed by an alpha byte.
+bool IsGrayAlpha(const TargaHeader& h) {
+  return h.IsGrayscale() && h.pixel_depth == 16;
+}
+
+constexpr std::size_t kMaxPaletteEntries = 256;
+
+// A 5-5-5 word (blue in bits 0-4) as a palette entry; each 5-bit value times 8.
+PaletteEntry Entry555(std::uint16_t v) {
+  return PaletteEntry{std::uint8_t(((v & 0x7C00) >> 10) * 8), std::uint8_t(((v & 0x3E0) >> 5) * 8),
+                      std::uint8_t((v & 0x1F) * 8), 0};
+}
+
+// The palette an indexed bitmap is drawn with: its own, or the one the bitmap falls
+// back to when it has none.
+Palette DrawnPalette(const TBitmap& bitmap) {
+  if (!bitmap.PaletteRef().empty()) return bitmap.PaletteRef();
+  const int bits = PixelFormatBits(bitmap.PixelFormat());
+  TBitmap probe;
+  probe.SetPixelFormat(bitmap.PixelFormat());
+  probe.SetSize(1, 1);
+  Palette palette;
+  std::uint8_t bgr[3];
+  for (int index = 0; index < (1 << bits); ++index) {
+    probe.ScanLine(0)[0] = std::uint8_t(index << (8 - bits));  // the first pixel sits in the high bits
+    probe.RowToBGR(0, bgr);
+    palette.push_back(PaletteEntry{bgr[2], bgr[1], bgr[0], 0});
+  }
+  return palette;
+}
+
+// Bytes a pixel takes in the written file for a bitmap of this format.
+int WrittenBytesPerPixel(TPixelFormat format) {
+  switch (format) {
+    case TPixelFormat::pf1bit:
+    case TPixelFormat::pf4bit:
+    case TPixelFormat::pf8bit:
+      return 1;
+    case TPixelFormat::pf15bit:
+    case TPixelFormat::pf16bit:
+      return 2;
+    case TPixelFormat::pf32bit:
+      return 4;
+    default:
+      return 3;
+  }
+}
+
+// Row y of the bitmap as the file stores it: palette indices widened to a byte, 5-6-5
+// words narrowed to the 5-5-5 words of the format, other formats as they are.
+void FileRow(const TBitmap& bitmap, int y, std::uint8_t* out) {
+  const int width = bitmap.Width();
+  const std::uint8_t* row = bitmap.ScanLine(y);
+  switch (bitmap.PixelFormat()) {
+    case TPixelFormat::pf1bit:
+      for (int x = 0; x < width; ++x) out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+      break;
+    case TPixelFormat::pf4bit:
+      for (int x = 0; x < width; ++x) out[x] = (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
+      break;
+    case TPixelFormat::pf8bit:
+      std::memcpy(out, row, std::size_t(width));
+      break;
+    case TPixelFormat::pf15bit:
+      std::memcpy(out, row, std::size_t(width) * 2);
+      break;
+    case TPixelFormat::pf16bit:
+      for (int x = 0; x < width; ++x) {
+        const unsigned v = unsigned(row[2 * x]) | (unsigned(row[2 * x + 1]) << 8);
+        const unsigned w = ((v >> 1) & 0x7FE0) | (v & 0x1F);  // drop green's lowest bit
+        out[2 * x] = std::uint8_t(w & 0xFF);
+        out[2 * x + 1] = std::uint8_t(w >> 8);
+      }
+      break;
+    case TPixelFormat::pf24bit:
+      std::memcpy(out, row, std::size_t(width) * 3);
+      break;
+    case TPixelFormat::pf32bit:
+      std::memcpy(out, row, std::size_t(width) * 4);
+      break;
+    default:
+      bitmap.RowToBGR(y, out);
+  }
+}
+
+}  // namespace
+
+const GraphicClass& TTargaGraphic::StaticClass() {
+  static const GraphicClass cls("TTargaGraphic", &TImportGraphic::StaticClass(), &MakeGraphic<TTargaGraphic>);
+  return cls;
+}
+
+bool TTargaGraphic::RecognizesStream(TStream& stream) const {
+  if (stream.Remaining() <= kTargaHeaderSize) return false;
+  std::array<std::uint8_t, kTargaHeaderSize> bytes;
+  if (!PeekBytes(stream, bytes)) return false;
+  const TargaHeader h = ParseTargaHeader(bytes);
+  return h.IsKnownType() && h.color_map_type <= 1 && IsMapEntrySize(h.color_map_entry_bits) &&
+         IsPixelDepth(h.pixel_depth);
+}
+
+bool TTargaGraphic::ReadProperties(TStream& stream, int image_index) {
+  TImportGraphic::ReadProperties(stream, image_index);
+  const TargaHeader h = ReadTargaHeader(stream);
+  TImageProperties& p = Properties();
+  p.Width = h.width;
+  p.Height = h.height;
+  p.BitsPerSample = 8;
+  switch (h.pixel_depth) {
+    case 8:
+      p.ColorScheme = h.IsGrayscale() ? ColorScheme::schGray : ColorScheme::schIndexed;
+      p.SamplesPerPixel = 1;
+      break;
+    case 15:
+    case 16:
+      if (IsGrayAlpha(h)) {
+        p.ColorScheme = ColorScheme::schGrayAlpha;
+        p.SamplesPerPixel = 2;
+      } else {
+        p.ColorScheme = ColorScheme::schRGB;
+        p.BitsPerSample = 5;
+        p.SamplesPerPixel = 3;
+      }
+      break;
+    case 24:
+      p.ColorScheme = ColorScheme::schRGB;
+      p.SamplesPerPixel = 3;
+      break;
+    case 32:
+      p.ColorScheme = ColorScheme::schRGBA;
+      p.SamplesPerPixel = 4;
+      break;
+    default:
+      p.ColorScheme = ColorScheme::schUnknown;
+      p.SamplesPerPixel = 0;
+  }
+  p.BitsPerPixel = std::uint8_t(p.SamplesPerPixel * p.BitsPerSample);
+  p.Compression = h.IsEncoded() ? CompressionType::cmpRLE : CompressionType::cmpNone;
+  return true;
+}
+
+void TTargaGraphic::LoadFromStream(TStream& stream) {
+  ReleaseHandle();
+  base_position_ = stream.Position();
+  ReadProperties(stream, 0);
+  stream.SetPosition(base_position_);
+  StartProgress(msg::kPreparing);
+
+  const TargaHeader header = ReadTargaHeader(stream);
+  stream.Skip(header.id_length);
+
+  // The bitmap takes the file's pixels as they are; the colour manager tells which
+  // bitmap format holds them. Grey-with-alpha pixels keep their grey byte.
+  const TImageProperties& p = ImageProperties();
+  const bool gray_alpha = p.ColorScheme == ColorScheme::schGrayAlpha;
+  TColorManager& cm = ColorManager();
+  cm.SetSourceSamplesPerPixel(p.SamplesPerPixel);
+  cm.SetTargetSamplesPerPixel(gray_alpha ? 1 : p.SamplesPerPixel);
+  cm.SetSourceColorScheme(p.ColorScheme);
+  cm.SourceOptions() = 0;
+  cm.SetTargetColorScheme(gray_alpha ? ColorScheme::schGray : ColorScheme::schBGR);
+  cm.SetSourceBitsPerSample(p.BitsPerSample);
+  cm.SetTargetBitsPerSample(p.BitsPerSample);
+  const TPixelFormat format = cm.TargetPixelFormat();
+  if (format != TPixelFormat::pf8bit && format != TPixelFormat::pf15bit && format != TPixelFormat::pf24bit &&
+      format != TPixelFormat::pf32bit) {
+    throw EColorConversionError(msg::kInvalidSampleCount);
+  }
+
+  ReadPalette(stream, header);
+  SetPixelFormat(format);
+  if (header.Type() != TargaImageType::kNoImage && !header.IsEncoded()) {
+    // Uncompressed rows are read in full; a file too short for them fails before the
+    // bitmap is made.
+    const std::uint64_t needed =
+        std::uint64_t(header.width) * std::uint64_t(header.BytesPerPixel()) * header.height;
+    if (stream.Remaining() < needed) throw EReadError();
+  } else {
+    // A packet of one count byte and one pixel stands for at most 128 pixels; a file
+    // without image data has none to give.
+    const std::uint64_t available = header.Type() == TargaImageType::kNoImage ? 0 : stream.Remaining();
+    CheckCodedSize("TGA", header.width, header.height, available,
+                   128 / (1 + std::uint64_t(header.BytesPerPixel())) + 1);
+  }
+  SetSize(header.width, header.height);
+  ReadRows(stream, header);
+}
+
+void TTargaGraphic::ReadPalette(TStream& stream, const TargaHeader& header) {
+  if (header.IsGrayscale()) {
+    // The map of a greyscale file (if it announces one) describes nothing we draw.
+    stream.Skip(header.ColorMapBytes());
+    SetPalette(ColorManager().CreateGrayscalePalette(false));
+    return;
+  }
+  if (!header.HasColorMap()) return;
+
+  const std::vector<std::uint8_t> map = stream.ReadBytes(header.ColorMapBytes());
+  const std::size_t first = header.color_map_first;
+  if (first >= kMaxPaletteEntries) return;
+  const std::size_t count = std::min<std::size_t>(header.color_map_length, kMaxPaletteEntries - first);
+  Palette entries;
+  const std::uint8_t* data = map.data();
+  switch (header.color_map_entry_bits) {
+    case 24:
+      entries = ColorManager().CreateColorPalette(std::span<const std::uint8_t* const>(&data, 1),
+                                                  RawPaletteFormat::kInterlaced8Triple, count, true);
+      break;
+    case 32:
+      entries = ColorManager().CreateColorPalette(std::span<const std::uint8_t* const>(&data, 1),
+                                                  RawPaletteFormat::kInterlaced8Quad, count, true);
+      break;
+    case 15:
+    case 16:
+      for (std::size_t i = 0; i < count; ++i) {
+        entries.push_back(Entry555(std::uint16_t(map[2 * i] | (map[2 * i + 1] << 8))));
+      }
+      break;
+    default:
+      return;  // entries of other sizes are skipped
+  }
+  // Pixel values index the whole map; the file stores it from its first entry on.
+  Palette palette(first);
+  palette.insert(palette.end(), entries.begin(), entries.end());
+  SetPalette(std::move(palette));
+}
+
+void TTargaGraphic::ReadRows(TStream& stream, const TargaHeader& header) {
+  StartProgress(msg::kTransfering);
+  const int width = header.width;
+  const int height = header.height;
+  const std::size_t file_bpp = std::size_t(header.BytesPerPixel());
+  const std::size_t row_bytes = std::size_t(width) * file_bpp;
+  const bool gray_alpha = IsGrayAlpha(header);
+  std::vector<std::uint8_t> row(row_bytes);
+
+  // Copies the first `bytes` decoded bytes of a file row into bitmap row y.
+  auto store = [&](int y, std::size_t bytes) {
+    std::uint8_t* target = ScanLine(y);
+    if (gray_alpha) {
+      for (std::size_t x = 0; x < bytes / 2; ++x) target[x] = row[2 * x];
+    } else {
+      std::memcpy(target, row.data(), bytes);
+    }
+  };
+  auto bitmap_row = [&](int i) { return header.TopFirst() ? i : height - 1 - i; };
+
+  if (header.Type() == TargaImageType::kNoImage || row_bytes == 0) {
+    EndProgress(msg::kTransfering);
+    return;
+  }
+  if (!header.IsEncoded()) {
+    for (int i = 0; i < height; ++i) {
+      stream.ReadBuffer(row.data(), row_bytes);
+      store(bitmap_row(i), row_bytes);
+      RowProgress(std::uint32_t(i + 1), std::uint32_t(height), msg::kTransfering);
+    }
+  } else {
+    TTargaRLEDecoder decoder(header.pixel_depth);
+    // Room for a whole row of packets and for a packet that runs past the row's end.
+    std::vector<std::uint8_t> packed(2 * row_bytes + decoder.MaxPacketSize());
+    for (int i = 0; i < height; ++i) {
+      const std::uint64_t position = stream.Position();
+      const std::size_t got = stream.Read(packed.data(), packed.size());
+      const std::uint8_t* source = packed.data();
+      std::uint8_t* dest = row.data();
+      decoder.Decode(source, dest, got, row_bytes);
+      stream.SetPosition(position + std::uint64_t(source - packed.data()));
+      store(bitmap_row(i), std::size_t(dest - row.data()));
+      RowProgress(std::uint32_t(i + 1), std::uint32_t(height), msg::kTransfering);
+    }
+  }
+  EndProgress(msg::kTransfering);
+}
+
+void TTargaGraphic::SaveToStream(TStream& stream) {
+  SaveToStream(stream, true);
+}
+
+void TTargaGraphic::SaveToStream(TStream& stream, bool compressed) {
+  Progress(ProgressStage::kStarting, 0, TRect{0, 0, Width(), 1}, msg::kPreparing);
+  const int bytes_per_pixel = WrittenBytesPerPixel(PixelFormat());
+  if (Empty()) return;
+  if (Width() > 0xFFFF || Height() > 0xFFFF) {
+    throw Error("Cannot save image. A Targa file holds at most 65535 x 65535 pixels.");
+  }
+
+  const bool indexed = bytes_per_pixel == 1;
+  TargaHeader header;
+  header.color_map_type = indexed ? 1 : 0;
+  header.image_type =
+      std::uint8_t(compressed ? (indexed ? TargaImageType::kColorMappedRLE : TargaImageType::kTrueColorRLE)
+                              : (indexed ? TargaImageType::kColorMapped : TargaImageType::kTrueColor));
+  header.color_map_length = 256;
+  header.color_map_entry_bits = 24;
+  header.width = std::uint16_t(Width());
+  header.height = std::uint16_t(Height());
+  header.pixel_depth = std::uint8_t(8 * bytes_per_pixel);
+  header.descriptor = TargaDescriptor::kTopFirst;
+  WriteTargaHeader(stream, header);
+
+  if (indexed) {
+    const Palette palette = DrawnPalette(*this);
+    std::vector<std::uint8_t> map(3 * kMaxPaletteEntries, 0);
+    for (std::size_t i = 0; i < std::min(palette.size(), kMaxPaletteEntries); ++i) {
+      map[3 * i] = palette[i].blue;
+      map[3 * i + 1] = palette[i].green;
+      map[3 * i + 2] = palette[i].red;
+    }
+    stream.Write(map.data(), map.size());
+  }
+
+  StartProgress(msg::kTransfering);
+  const std::size_t row_bytes = std::size_t(Width()) * std::size_t(bytes_per_pixel);
+  // FileRow may widen the row to 3 bytes a pixel for formats it converts.
+  std::vector<std::uint8_t> row(std::size_t(Width()) * 4);
+  TTargaRLEDecoder codec(8 * bytes_per_pixel);
+  std::vector<std::uint8_t> packed(compressed ? codec.MaxEncodedSize(std::size_t(Width())) : 0);
+  for (int y = 0; y < Height(); ++y) {
+    FileRow(*this, y, row.data());
+    if (compressed) {
+      const std::size_t stored = codec.Encode(row.data(), packed.data(), std::size_t(Width()));
+      stream.Write(packed.data(), stored);
+    } else {
+      stream.Write(row.data(), row_bytes);
+    }
+    RowProgress(std::uint32_t(y + 1), std::uint32_t(Height()), msg::kTransfering);
+  }
+  EndProgress(msg::kTransfering);
+}
+
+}  // namespace qel

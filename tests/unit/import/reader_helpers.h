@@ -1,0 +1,90 @@
+// Helpers of the tests of the import library's GIF and PNG readers.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "imaging/errors.h"
+#include "imaging/picture.h"
+#include "imaging/stream.h"
+#include "import/framework/bitmap.h"
+
+namespace qel::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The colours a bitmap stores for the pixels of a rectangle (the whole bitmap by
+// default), whatever its format; alpha and transparency are left out.
+inline Picture BitmapColors(const TBitmap& bitmap, int left = 0, int top = 0, int width = -1,
+                            int height = -1) {
+  if (width < 0) width = bitmap.Width();
+  if (height < 0) height = bitmap.Height();
+  Picture picture;
+  picture.SetSize(width, height);
+  std::vector<std::uint8_t> row(std::size_t(bitmap.Width()) * 3);
+  for (int y = 0; y < height; ++y) {
+    bitmap.RowToBGR(top + y, row.data());
+    std::memcpy(picture.Row(y), row.data() + std::size_t(left) * 3, std::size_t(width) * 3);
+  }
+  return picture;
+}
+
+template <typename Graphic>
+void LoadBytesInto(Graphic& graphic, const Bytes& bytes) {
+  TMemoryStream stream{std::span<const std::uint8_t>(bytes)};
+  graphic.LoadFromStream(stream);
+}
+
+template <typename Graphic>
+void LoadFileInto(Graphic& graphic, const std::filesystem::path& path) {
+  TFileStream stream(path.string(), TFileStream::Mode::kRead);
+  graphic.LoadFromStream(stream);
+}
+
+// The message of the library error that loading raises, "" when the bytes load.
+// Anything but a library error is a fault and escapes.
+template <typename Graphic>
+std::string LoadErrorOf(const Bytes& bytes) {
+  Graphic graphic;
+  try {
+    LoadBytesInto(graphic, bytes);
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "";
+}
+
+inline void PutBE16(Bytes& b, std::uint32_t v) {
+  b.push_back(std::uint8_t(v >> 8));
+  b.push_back(std::uint8_t(v));
+}
+inline void PutBE32(Bytes& b, std::uint32_t v) {
+  PutBE16(b, v >> 16);
+  PutBE16(b, v & 0xFFFF);
+}
+inline void PutLE16(Bytes& b, std::uint32_t v) {
+  b.push_back(std::uint8_t(v));
+  b.push_back(std::uint8_t(v >> 8));
+}
+
+// Deterministic noise written over bytes of a file (mostly its first kilobyte, where
+// the headers are), sometimes cut short: round r of a damage sequence.
+class Damager {
+ public:
+  Bytes Damage(const Bytes& original, int round) {
+    Bytes damaged = original;
+    const std::size_t span = std::min<std::size_t>(damaged.size(), round % 3 ? 1024 : damaged.size());
+    for (int i = 0; i < 1 + round % 8; ++i) damaged[Next() % span] = std::uint8_t(Next() >> 16);
+    if (round % 5 == 0) damaged.resize(Next() % damaged.size());
+    return damaged;
+  }
+
+ private:
+  std::uint32_t Next() { return noise_ = noise_ * 1103515245u + 12345u; }
+  std::uint32_t noise_ = 2024;
+};
+
+}  // namespace qel::test

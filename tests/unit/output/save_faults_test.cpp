@@ -1,0 +1,219 @@
+// Saves that cannot succeed, in each of the seven written formats: a full disk, a
+// folder the user may not write, a file the user may not write, a folder where the file
+// should go, a folder that does not exist. Each fails with the writer's message, leaves
+// no temporary file and leaves an existing file byte for byte as it was.
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "imaging/errors.h"
+#include "output/save_picture_file.h"
+#include "support/test_support.h"
+#include "unit/output/writer_helpers.h"
+
+namespace qel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FolderEntries;
+using test::kOldBytes;
+using test::ReadFileBytes;
+using test::TempDir;
+using test::WriteFileBytes;
+
+const char* const kWrittenExtensions[] = {".bmp", ".jp2", ".tga", ".jpg", ".png", ".gif", ".emf"};
+// The user the permission checks run as when the tests run as the superuser, whom
+// permissions do not bind.
+constexpr uid_t kNobody = 65534;
+
+// The text of the Error that saving raises ("" when the save succeeds) and the name
+// SavePictureFile reported as attempted.
+struct SaveOutcome {
+  std::string message;
+  std::string name_used;
+};
+
+SaveOutcome TrySave(const std::string& name, const Picture& picture, bool overwrite) {
+  SaveOutcome outcome{"", "unset"};
+  try {
+    SavePictureFile(name, picture, overwrite, &outcome.name_used);
+  } catch (const Error& e) {
+    outcome.message = e.what();
+  }
+  return outcome;
+}
+
+// A picture that takes more than 64 KB in every format.
+const Picture& BigPicture() {
+  static const Picture picture = test::NoisePicture(512, 512);
+  return picture;
+}
+
+// Runs the save in a child process that has given up the superuser's rights (when the
+// tests run as the superuser; otherwise right here) and returns its outcome.
+SaveOutcome SaveAsUnprivilegedUser(const std::string& name, bool overwrite) {
+  if (::geteuid() != 0) return TrySave(name, BigPicture(), overwrite);
+  int pipe_ends[2];
+  if (::pipe(pipe_ends) != 0) return {"pipe failed", ""};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipe_ends[0]);
+    std::string report;
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+        ::setresuid(kNobody, kNobody, kNobody) != 0) {
+      report = "could not give up the superuser's rights";
+    } else {
+      const SaveOutcome outcome = TrySave(name, BigPicture(), overwrite);
+      report = outcome.message + '\n' + outcome.name_used;
+    }
+    const ssize_t written = ::write(pipe_ends[1], report.data(), report.size());
+    ::_exit(written == ssize_t(report.size()) ? 0 : 1);
+  }
+  ::close(pipe_ends[1]);
+  std::string report;
+  char buffer[512];
+  ssize_t got;
+  while ((got = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0) report.append(buffer, std::size_t(got));
+  ::close(pipe_ends[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  const std::size_t newline = report.find('\n');
+  if (newline == std::string::npos) return {report, ""};
+  return {report.substr(0, newline), report.substr(newline + 1)};
+}
+
+// A folder, and everything above it, that another user can walk through.
+void OpenToEveryone(const fs::path& folder) {
+  fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+}
+
+TEST(SaveFaults, UnwritableFolderOrFileKeepsWhatIsThere) {
+  TempDir dir;
+  OpenToEveryone(dir.Path());
+  const fs::path locked = dir / "locked";
+  const fs::path own = dir / "own";
+  fs::create_directory(locked);
+  fs::create_directory(own);
+  for (const char* ext : kWrittenExtensions) {
+    WriteFileBytes(locked / (std::string("a") + ext), kOldBytes);
+    WriteFileBytes(own / (std::string("ro") + ext), kOldBytes);
+    fs::permissions(own / (std::string("ro") + ext),
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  }
+  // The locked folder is readable but not writable by the user who saves; the other one
+  // is that user's own, with files the user may read only.
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                              fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  OpenToEveryone(own);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(own.c_str(), kNobody, kNobody), 0);
+    for (const char* ext : kWrittenExtensions)
+      ASSERT_EQ(::chown((own / (std::string("ro") + ext)).c_str(), kNobody, kNobody), 0);
+  }
+  const auto locked_before = FolderEntries(locked);
+  const auto own_before = FolderEntries(own);
+  for (const char* ext : kWrittenExtensions) {
+    for (bool overwrite : {true, false}) {
+      // Into the locked folder: no file can be made there, neither the target nor a
+      // temporary one; without overwrite the free name a[1] is tried.
+      const std::string target = (locked / (std::string("a") + ext)).string();
+      const std::string attempted = overwrite ? target : (locked / (std::string("a[1]") + ext)).string();
+      const SaveOutcome outcome = SaveAsUnprivilegedUser(target, overwrite);
+      EXPECT_EQ(outcome.message, "Cannot create file \"" + attempted + "\". Permission denied") << ext;
+      EXPECT_EQ(outcome.name_used, attempted) << ext;
+      EXPECT_EQ(ReadFileBytes(target), kOldBytes) << ext;
+    }
+    // Over a read-only file in the user's own folder: the file is not replaced.
+    const std::string read_only = (own / (std::string("ro") + ext)).string();
+    const SaveOutcome outcome = SaveAsUnprivilegedUser(read_only, true);
+    EXPECT_EQ(outcome.message, "Cannot create file \"" + read_only + "\". Permission denied") << ext;
+    EXPECT_EQ(ReadFileBytes(read_only), kOldBytes) << ext;
+  }
+  EXPECT_EQ(FolderEntries(locked), locked_before);
+  EXPECT_EQ(FolderEntries(own), own_before);
+}
+
+TEST(SaveFaults, FolderInTheTargetsPlaceOrNoFolderAtAll) {
+  TempDir dir;
+  for (const char* ext : kWrittenExtensions) {
+    const fs::path folder = dir / (std::string("x") + ext);
+    fs::create_directory(folder);
+    WriteFileBytes(folder / "inside", kOldBytes);
+    for (bool overwrite : {false, true}) {
+      const SaveOutcome outcome = TrySave(folder.string(), BigPicture(), overwrite);
+      EXPECT_EQ(outcome.message, "Cannot create file \"" + folder.string() + "\". Is a directory") << ext;
+      EXPECT_EQ(outcome.name_used, folder.string()) << ext;
+    }
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"inside"}) << ext;
+    EXPECT_EQ(ReadFileBytes(folder / "inside"), kOldBytes) << ext;
+
+    const std::string missing = (dir / "none" / (std::string("a") + ext)).string();
+    EXPECT_EQ(TrySave(missing, BigPicture(), false).message,
+              "Cannot create file \"" + missing + "\". No such file or directory")
+        << ext;
+  }
+  EXPECT_EQ(FolderEntries(dir.Path()).size(), std::size(kWrittenExtensions));
+  // A relative name is reported with its full path.
+  const fs::path here = fs::current_path();
+  fs::current_path(dir.Path());
+  const SaveOutcome relative = TrySave("./x.png", NewPicture(2, 2, kNoColor), true);
+  fs::current_path(here);
+  EXPECT_EQ(relative.message, "Cannot create file \"" + (dir / "x.png").string() + "\". Is a directory");
+}
+
+// A small file system of its own, so that the disk really fills up.
+class TinyFileSystem {
+ public:
+  TinyFileSystem() {
+    mounted_ = ::geteuid() == 0 && ::mount("qel-test", dir_.Path().c_str(), "tmpfs", 0, "size=64k") == 0;
+  }
+  ~TinyFileSystem() {
+    if (mounted_) ::umount(dir_.Path().c_str());
+  }
+  TinyFileSystem(const TinyFileSystem&) = delete;
+  TinyFileSystem& operator=(const TinyFileSystem&) = delete;
+  bool Mounted() const { return mounted_; }
+  const fs::path& Path() const { return dir_.Path(); }
+
+ private:
+  TempDir dir_;
+  bool mounted_ = false;
+};
+
+TEST(SaveFaults, FullDiskKeepsTheOldFileAndLeavesNoTemporaryFile) {
+  TinyFileSystem disk;
+  if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a small file system here (needs the superuser)";
+  for (const char* ext : kWrittenExtensions) {
+    const std::string name = std::string("old") + ext;
+    const std::string target = (disk.Path() / name).string();
+    WriteFileBytes(target, kOldBytes);
+    for (bool overwrite : {true, false}) {
+      const SaveOutcome outcome = TrySave(target, BigPicture(), overwrite);
+      EXPECT_EQ(outcome.message, "Stream write error: No space left on device") << ext;
+      EXPECT_EQ(outcome.name_used,
+                overwrite ? target : (disk.Path() / (std::string("old[1]") + ext)).string())
+          << ext;
+      EXPECT_EQ(FolderEntries(disk.Path()), std::vector<std::string>{name}) << ext;
+    }
+    EXPECT_EQ(ReadFileBytes(target), kOldBytes) << ext;
+    fs::remove(target);
+    // A picture that fits is written.
+    const std::string small = (disk.Path() / (std::string("new") + ext)).string();
+    EXPECT_EQ(TrySave(small, NewPicture(8, 8, 0xFF0000), true).message, "") << ext;
+    EXPECT_GT(fs::file_size(small), 0u) << ext;
+    fs::remove(small);
+  }
+}
+
+}  // namespace
+}  // namespace qel
