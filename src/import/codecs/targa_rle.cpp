@@ -5,7 +5,6 @@
 #include <string>
 
 #include "imaging/errors.h"
-#include "import/targa/header.h"
 
 namespace qel {
 
@@ -16,8 +15,23 @@ constexpr std::uint8_t kRunFlag = 0x80;
 
 }  // namespace
 
-TTargaRLEDecoder::TTargaRLEDecoder(int depth)
-    : depth_(depth), bytes_per_pixel_(TargaHeader::TargaBytesPerPixel(depth)) {
+int TargaPixelBytes(int depth) {
+  switch (depth) {
+    case 8:
+      return 1;
+    case 15:
+    case 16:
+      return 2;
+    case 24:
+      return 3;
+    case 32:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+TTargaRLEDecoder::TTargaRLEDecoder(int depth) : depth_(depth), bytes_per_pixel_(TargaPixelBytes(depth)) {
   if (bytes_per_pixel_ == 0) {
     throw EGraphicCompression("Targa run-length codec: a pixel depth of " + std::to_string(depth) +
                               " bits is not supported.");

@@ -10,6 +10,10 @@
 
 namespace qel {
 
+// Bytes a pixel of the given depth in bits takes in a Targa file (8, 15, 16, 24, 32);
+// 0 for any other depth.
+int TargaPixelBytes(int depth);
+
 class TTargaRLEDecoder : public TDecoder {
  public:
   // depth: the file's pixel depth in bits (8, 15, 16, 24 or 32); any other depth

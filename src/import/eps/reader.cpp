@@ -4,6 +4,7 @@
 
 #include "imaging/errors.h"
 #include "imaging/stream.h"
+#include "import/framework/format_registry.h"
 #include "import/framework/messages.h"
 
 namespace qel {
@@ -40,6 +41,15 @@ class TStreamWindow : public TStream {
   std::uint64_t position_ = 0;
 };
 
+// The reader of the preview: the import library's TIFF reader.
+std::unique_ptr<TImportGraphic> PreviewReader() {
+  std::unique_ptr<TImportGraphic> reader = CreateImportReader("tif");
+  if (!reader)
+    throw EInvalidGraphic(
+        FormatMessage(msg::kUnsupportedFeature, {"A TIFF preview is", TEPSGraphic::kFormatName}));
+  return reader;
+}
+
 [[noreturn]] void InvalidEPS() {
   throw EInvalidGraphic(FormatMessage(msg::kInvalidImage, {TEPSGraphic::kFormatName}));
 }
@@ -70,7 +80,7 @@ bool ReadEPSHeader(TStream& stream, EPSHeader& header) {
 }
 
 const GraphicClass& TEPSGraphic::StaticClass() {
-  static const GraphicClass cls("TEPSGraphic", &TTIFFGraphic::StaticClass(), &MakeGraphic<TEPSGraphic>);
+  static const GraphicClass cls("TEPSGraphic", &TImportGraphic::StaticClass(), &MakeGraphic<TEPSGraphic>);
   return cls;
 }
 
@@ -100,7 +110,10 @@ bool TEPSGraphic::ReadProperties(TStream& stream, int image_index) {
   }
   if (!ok) return TImportGraphic::ReadProperties(stream, image_index);
   TStreamWindow preview(stream, start + header.tiff_offset, header.tiff_length);
-  return TTIFFGraphic::ReadProperties(preview, image_index);
+  const std::unique_ptr<TImportGraphic> tiff = PreviewReader();
+  const bool found = tiff->ReadProperties(preview, image_index);
+  Properties() = tiff->ImageProperties();
+  return found;
 }
 
 void TEPSGraphic::LoadFromStream(TStream& stream) {
@@ -119,7 +132,10 @@ void TEPSGraphic::LoadFromStream(TStream& stream) {
         FormatMessage(msg::kUnsupportedFeature, {"PostScript without a TIFF preview is", kFormatName}));
   if (!header.HasTIFFPreview(stream.Size() - start)) InvalidEPS();
   TStreamWindow preview(stream, start + header.tiff_offset, header.tiff_length);
-  TTIFFGraphic::LoadFromStream(preview);
+  const std::unique_ptr<TImportGraphic> tiff = PreviewReader();
+  tiff->SetObserver(Observer());
+  tiff->LoadFromStream(preview);
+  Assign(*tiff);
 }
 
 }  // namespace qel

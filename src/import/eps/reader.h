@@ -1,11 +1,12 @@
 // TEPSGraphic: shows the TIFF preview that a binary Encapsulated PostScript file
-// carries. The PostScript itself is not interpreted.
+// carries. The PostScript itself is not interpreted; the preview is read by the
+// import library's TIFF reader, which the framework hands out.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "import/tiff/reader.h"
+#include "import/framework/import_graphic.h"
 
 namespace qel {
 
@@ -34,7 +35,7 @@ struct EPSHeader {
 // Reads the header at the stream's position; false when the stream is too short.
 bool ReadEPSHeader(TStream& stream, EPSHeader& header);
 
-class TEPSGraphic : public TTIFFGraphic {
+class TEPSGraphic : public TImportGraphic {
  public:
   static constexpr const char* kFormatName = "EPS";
 
@@ -43,7 +44,7 @@ class TEPSGraphic : public TTIFFGraphic {
 
   // The binary EPS magic and a TIFF preview inside the stream.
   bool RecognizesStream(TStream& stream) const override;
-  // The properties of the TIFF preview.
+  // The properties of the TIFF preview (the TIFF reader's, "TIF/TIFF" in its messages).
   bool ReadProperties(TStream& stream, int image_index) override;
   // Loads the TIFF preview. A file without one (PostScript only) is refused with
   // "Cannot load image. PostScript without a TIFF preview is not supported for EPS files.".

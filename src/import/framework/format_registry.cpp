@@ -3,9 +3,9 @@
 #include <mutex>
 
 #include "import/autodesk/reader.h"
-#include "import/framework/bitmap.h"
 #include "import/cut/reader.h"
 #include "import/eps/reader.h"
+#include "import/framework/bitmap.h"
 #include "import/gif/giflib_reader.h"
 #include "import/gif/reader.h"
 #include "import/icon/reader.h"
@@ -109,6 +109,19 @@ void RegisterAll() {
 
 }  // namespace
 
+std::unique_ptr<TImportGraphic> CreateImportReader(std::string_view extension) {
+  for (const ImportRow& row : kImportRows) {
+    if (extension != row.extension) continue;
+    std::unique_ptr<TGraphic> graphic = row.graphic_class().Create();
+    if (auto* reader = dynamic_cast<TImportGraphic*>(graphic.get())) {
+      graphic.release();
+      return std::unique_ptr<TImportGraphic>(reader);
+    }
+    return nullptr;
+  }
+  return nullptr;
+}
+
 TFileFormatList& GraphicFormatRegistry() {
   static TFileFormatList registry(PictureFormats());
   return registry;
@@ -127,9 +140,10 @@ void UnregisterShutdownFormats() {
   TFileFormatList& registry = GraphicFormatRegistry();
   for (const GraphicClass* c :
        {&TPSPGraphic::StaticClass(), &TPSDGraphic::StaticClass(), &TTargaGraphic::StaticClass(),
-        &TTIFFGraphic::StaticClass(), &TSGIGraphic::StaticClass(), &TPCXGraphic::StaticClass(),
-        &TAutodeskGraphic::StaticClass(), &TPCDGraphic::StaticClass(), &TPPMGraphic::StaticClass(),
-        &TCUTGraphic::StaticClass(), &TGIFGraphic::StaticClass(), &TRLAGraphic::StaticClass()}) {
+        &TTIFFGraphic::StaticClass(), &TEPSGraphic::StaticClass(), &TSGIGraphic::StaticClass(),
+        &TPCXGraphic::StaticClass(), &TAutodeskGraphic::StaticClass(), &TPCDGraphic::StaticClass(),
+        &TPPMGraphic::StaticClass(), &TCUTGraphic::StaticClass(), &TGIFGraphic::StaticClass(),
+        &TRLAGraphic::StaticClass()}) {
     registry.Unregister("", *c);
   }
   registry.Unregister("rle", TBitmap::StaticClass());

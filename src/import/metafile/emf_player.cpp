@@ -7,6 +7,7 @@
 
 #include "import/metafile/dc.h"
 #include "import/metafile/dib.h"
+#include "import/metafile/player_core.h"
 #include "import/metafile/records.h"
 
 namespace qel {
@@ -103,9 +104,66 @@ constexpr std::size_t kBoundsSize = 16;
 // The colours of the stock brushes WHITE_BRUSH to BLACK_BRUSH (objects 0 to 4).
 constexpr TColor kStockBrushColors[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
 
+// The arguments of a record, stored in order as 32-bit values after the record's type
+// and size.
+class EmfArgs : public MetafileArgs {
+ public:
+  explicit EmfArgs(const EmfRecord& record) : r_(record.bytes, kFormat) { r_.Seek(kRecordHeader); }
+  int Mode() override { return int(r_.U32() & 0xFF); }
+  double Coordinate() override { return r_.I32(); }
+  TColor Color() override { return r_.U32(); }
+  std::uint32_t ObjectIndex() override { return r_.U32(); }
+
+ private:
+  MetafileRecordReader r_;
+};
+
+// The records both kinds of metafile share, and what they mean.
+struct SharedRecord {
+  std::uint32_t type;
+  MetafileCall call;
+};
+constexpr SharedRecord kSharedRecords[] = {
+    {kSetMapMode, MetafileCall::kSetMapMode},
+    {kSetBkMode, MetafileCall::kSetBkMode},
+    {kSetPolyFillMode, MetafileCall::kSetPolyFillMode},
+    {kSetRop2, MetafileCall::kSetRop2},
+    {kSetTextColor, MetafileCall::kSetTextColor},
+    {kSetBkColor, MetafileCall::kSetBkColor},
+    {kSetWindowOrgEx, MetafileCall::kSetWindowOrg},
+    {kSetWindowExtEx, MetafileCall::kSetWindowExt},
+    {kSetViewportOrgEx, MetafileCall::kSetViewportOrg},
+    {kSetViewportExtEx, MetafileCall::kSetViewportExt},
+    {kOffsetClipRgn, MetafileCall::kOffsetClip},
+    {kMoveToEx, MetafileCall::kMoveTo},
+    {kLineTo, MetafileCall::kLineTo},
+    {kIntersectClipRect, MetafileCall::kIntersectClipRect},
+    {kExcludeClipRect, MetafileCall::kExcludeClipRect},
+    {kScaleWindowExtEx, MetafileCall::kScaleWindowExt},
+    {kScaleViewportExtEx, MetafileCall::kScaleViewportExt},
+    {kSaveDC, MetafileCall::kSaveDC},
+    {kRestoreDC, MetafileCall::kRestoreDC},
+    {kRectangle, MetafileCall::kRectangle},
+    {kEllipse, MetafileCall::kEllipse},
+    {kRoundRect, MetafileCall::kRoundRect},
+    {kArc, MetafileCall::kArc},
+    {kChord, MetafileCall::kChord},
+    {kPie, MetafileCall::kPie},
+    {kArcTo, MetafileCall::kArcTo},
+    {kSetPixelV, MetafileCall::kSetPixel},
+    {kDeleteObject, MetafileCall::kDeleteObject},
+};
+
+std::optional<MetafileCall> SharedCall(std::uint32_t type) {
+  for (const SharedRecord& shared : kSharedRecords) {
+    if (shared.type == type) return shared.call;
+  }
+  return std::nullopt;
+}
+
 class EmfPlayer {
  public:
-  EmfPlayer(MetafileDC& dc, std::uint32_t handle_count) : dc_(dc) { objects_.resize(handle_count); }
+  EmfPlayer(MetafileDC& dc, std::uint32_t handle_count) : core_(dc, handle_count), dc_(dc) {}
   void Play(const EmfRecord& record);
 
  private:
@@ -125,7 +183,7 @@ class EmfPlayer {
     return a;
   }
   static std::vector<TRect> ReadRegion(MetafileRecordReader& r, std::uint32_t size);
-  MetafileObject* Slot(std::uint32_t index) { return index < objects_.size() ? &objects_[index] : nullptr; }
+  MetafileObject* Slot(std::uint32_t index) { return core_.Slot(index); }
   void SelectStock(std::uint32_t which);
   // The bitmap at the record's offsets (nullopt when there is none or it is not drawn).
   static std::optional<MetafileDib> Bitmap(const EmfRecord& record, std::uint32_t off_bmi,
@@ -136,8 +194,8 @@ class EmfPlayer {
   void PolyPolys(const EmfRecord& record, bool small);
   void Blit(const EmfRecord& record);
 
+  MetafilePlayerCore core_;
   MetafileDC& dc_;
-  std::vector<MetafileObject> objects_;
 };
 
 std::vector<TRect> EmfPlayer::ReadRegion(MetafileRecordReader& r, std::uint32_t size) {
@@ -307,6 +365,11 @@ void EmfPlayer::Blit(const EmfRecord& record) {
 }
 
 void EmfPlayer::Play(const EmfRecord& record) {
+  if (const std::optional<MetafileCall> call = SharedCall(record.type)) {
+    EmfArgs args(record);
+    core_.Play(*call, args);
+    return;
+  }
   MetafileRecordReader r(record.bytes, kFormat);
   r.Seek(kRecordHeader);
   switch (record.type) {
@@ -334,74 +397,6 @@ void EmfPlayer::Play(const EmfRecord& record) {
     case kPolyPolygon16:
       PolyPolys(record, true);
       break;
-    case kSetWindowExtEx:
-      dc_.SetWindowExt(Point32(r));
-      break;
-    case kSetWindowOrgEx:
-      dc_.SetWindowOrg(Point32(r));
-      break;
-    case kSetViewportExtEx:
-      dc_.SetViewportExt(Point32(r));
-      break;
-    case kSetViewportOrgEx:
-      dc_.SetViewportOrg(Point32(r));
-      break;
-    case kSetPixelV: {
-      const PointD p = Point32(r);
-      dc_.SetPixel(p, r.U32());
-      break;
-    }
-    case kSetMapMode:
-      dc_.SetMapMode(int(r.U32() & 0xFF));
-      break;
-    case kSetBkMode:
-      dc_.SetBkMode(int(r.U32() & 0xFF));
-      break;
-    case kSetPolyFillMode:
-      dc_.SetPolyFillMode(int(r.U32() & 0xFF));
-      break;
-    case kSetRop2:
-      dc_.SetRop2(int(r.U32() & 0xFF));
-      break;
-    case kSetTextColor:
-      dc_.SetTextColor(r.U32());
-      break;
-    case kSetBkColor:
-      dc_.SetBkColor(r.U32());
-      break;
-    case kOffsetClipRgn:
-      dc_.OffsetClip(Point32(r));
-      break;
-    case kMoveToEx:
-      dc_.MoveTo(Point32(r));
-      break;
-    case kLineTo:
-      dc_.LineTo(Point32(r));
-      break;
-    case kExcludeClipRect:
-    case kIntersectClipRect: {
-      const PointD a = Point32(r), b = Point32(r);
-      if (record.type == kIntersectClipRect)
-        dc_.IntersectClipRect(a, b);
-      else
-        dc_.ExcludeClipRect(a, b);
-      break;
-    }
-    case kScaleViewportExtEx:
-    case kScaleWindowExtEx: {
-      const double x_num = r.I32(), x_den = r.I32(), y_num = r.I32(), y_den = r.I32();
-      if (record.type == kScaleWindowExtEx)
-        dc_.ScaleWindowExt(x_num, x_den, y_num, y_den);
-      else
-        dc_.ScaleViewportExt(x_num, x_den, y_num, y_den);
-      break;
-    }
-    case kSaveDC:
-      dc_.SaveDC();
-      break;
-    case kRestoreDC:
-      dc_.RestoreDC(r.I32());
-      break;
     case kSetWorldTransform:
       dc_.SetWorldTransform(ReadXform(r));
       break;
@@ -419,22 +414,18 @@ void EmfPlayer::Play(const EmfRecord& record) {
       }
       break;
     }
-    case kDeleteObject: {
-      if (MetafileObject* o = Slot(r.U32())) *o = MetafileObject();
-      break;
-    }
     case kCreatePen: {
-      MetafileObject* o = Slot(r.U32());
+      const std::uint32_t index = r.U32();
       MetafilePen pen;
       pen.style = r.U32();
       pen.width = r.I32();
       r.I32();
       pen.color = r.U32() & 0xFFFFFF;
-      if (o) *o = MetafileObject::Pen(pen);
+      core_.Store(index, MetafileObject::Pen(pen));
       break;
     }
     case kExtCreatePen: {
-      MetafileObject* o = Slot(r.U32());
+      const std::uint32_t index = r.U32();
       r.Skip(16);  // the bitmap of a pattern pen: drawn with the pen's colour instead
       MetafilePen pen;
       pen.style = r.U32();
@@ -443,32 +434,32 @@ void EmfPlayer::Play(const EmfRecord& record) {
       pen.color = r.U32() & 0xFFFFFF;
       pen.cosmetic = (pen.style & kPsGeometric) == 0;
       pen.style &= 0xFFFF;
-      if (o) *o = MetafileObject::Pen(pen);
+      core_.Store(index, MetafileObject::Pen(pen));
       break;
     }
     case kCreateBrushIndirect: {
-      MetafileObject* o = Slot(r.U32());
+      const std::uint32_t index = r.U32();
       const std::uint32_t style = r.U32();
       const TColor color = r.U32() & 0xFFFFFF;
       const MetafileBrush brush = IndirectBrush(style, color, r.U32());
-      if (o) *o = MetafileObject::Brush(brush);
+      core_.Store(index, MetafileObject::Brush(brush));
       break;
     }
     case kCreateMonoBrush:
     case kCreateDibPatternBrushPt: {
-      MetafileObject* o = Slot(r.U32());
+      const std::uint32_t index = r.U32();
       const std::uint32_t usage = r.U32(), off_bmi = r.U32(), cb_bmi = r.U32(), off_bits = r.U32(),
                           cb_bits = r.U32();
       MetafileBrush brush;
       brush.style = gdi::kBsDibPatternPt;
       if (auto dib = Bitmap(record, off_bmi, cb_bmi, off_bits, cb_bits, usage))
         brush.pattern = MakePatternFromDib(*dib);
-      if (o) *o = MetafileObject::Brush(brush);
+      core_.Store(index, MetafileObject::Brush(brush));
       break;
     }
     case kCreatePalette:
     case kExtCreateFontIndirectW: {
-      if (MetafileObject* o = Slot(r.U32())) *o = MetafileObject::Other();
+      core_.Store(r.U32(), MetafileObject::Other());
       break;
     }
     case kAngleArc: {
@@ -476,32 +467,6 @@ void EmfPlayer::Play(const EmfRecord& record) {
       const double radius = r.U32();
       const double start = r.F32(), sweep = r.F32();
       dc_.AngleArc(centre, radius, start, sweep);
-      break;
-    }
-    case kEllipse:
-    case kRectangle: {
-      const PointD a = Point32(r), b = Point32(r);
-      if (record.type == kEllipse)
-        dc_.Ellipse(a, b);
-      else
-        dc_.Rectangle(a, b);
-      break;
-    }
-    case kRoundRect: {
-      const PointD a = Point32(r), b = Point32(r), corner = Point32(r);
-      dc_.RoundRect(a, b, corner);
-      break;
-    }
-    case kArc:
-    case kChord:
-    case kPie:
-    case kArcTo: {
-      const PointD a = Point32(r), b = Point32(r), start = Point32(r), end = Point32(r);
-      const ArcKind kind = record.type == kArc     ? ArcKind::kArc
-                           : record.type == kChord ? ArcKind::kChord
-                           : record.type == kPie   ? ArcKind::kPie
-                                                   : ArcKind::kArcTo;
-      dc_.Arc(kind, a, b, start, end);
       break;
     }
     case kSetArcDirection:

@@ -1,9 +1,9 @@
 #include "import/metafile/reader.h"
 
 #include "imaging/stream.h"
-#include "import/metafile/emf_player.h"
 #include "import/metafile/canvas.h"
 #include "import/metafile/dc.h"
+#include "import/metafile/emf_player.h"
 #include "import/metafile/wmf_player.h"
 
 namespace qel {

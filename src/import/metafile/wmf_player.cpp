@@ -1,11 +1,11 @@
 #include "import/metafile/wmf_player.h"
 
-#include <algorithm>
 #include <optional>
 #include <vector>
 
 #include "import/metafile/dc.h"
 #include "import/metafile/dib.h"
+#include "import/metafile/player_core.h"
 #include "import/metafile/records.h"
 
 namespace qel {
@@ -65,9 +65,84 @@ enum : std::uint16_t {
 
 constexpr std::uint16_t kEtoOpaque = 0x0002, kEtoClipped = 0x0004;
 
+// The arguments of a record whose parameter words are stored last argument first (as
+// most Windows metafile records are): read backwards from the end of the record's
+// fixed parameter words, whose count is the high byte of the function number.
+class WmfArgs : public MetafileArgs {
+ public:
+  explicit WmfArgs(const WmfRecord& record)
+      : params_(record.params), end_(std::size_t(record.function >> 8) * 2) {
+    if (end_ > params_.size()) ThrowInvalidMetafile(kFormat);
+  }
+  int Mode() override { return Word(); }
+  double Coordinate() override { return std::int16_t(Word()); }
+  TColor Color() override {
+    Need(4);
+    end_ -= 4;
+    return LoadU32(params_.data() + end_);
+  }
+  std::uint32_t ObjectIndex() override { return Word(); }
+
+ private:
+  std::uint16_t Word() {
+    Need(2);
+    end_ -= 2;
+    return LoadU16(params_.data() + end_);
+  }
+  void Need(std::size_t count) const {
+    if (end_ < count) ThrowInvalidMetafile(kFormat);
+  }
+
+  std::span<const std::uint8_t> params_;
+  std::size_t end_;
+};
+
+// The records both kinds of metafile share, and what they mean.
+struct SharedRecord {
+  std::uint16_t function;
+  MetafileCall call;
+};
+constexpr SharedRecord kSharedRecords[] = {
+    {kSetMapMode, MetafileCall::kSetMapMode},
+    {kSetBkMode, MetafileCall::kSetBkMode},
+    {kSetPolyFillMode, MetafileCall::kSetPolyFillMode},
+    {kSetRop2, MetafileCall::kSetRop2},
+    {kSetBkColor, MetafileCall::kSetBkColor},
+    {kSetTextColor, MetafileCall::kSetTextColor},
+    {wmf::kSetWindowOrg, MetafileCall::kSetWindowOrg},
+    {wmf::kSetWindowExt, MetafileCall::kSetWindowExt},
+    {kSetViewportOrg, MetafileCall::kSetViewportOrg},
+    {kSetViewportExt, MetafileCall::kSetViewportExt},
+    {kOffsetClipRgn, MetafileCall::kOffsetClip},
+    {kMoveTo, MetafileCall::kMoveTo},
+    {kLineTo, MetafileCall::kLineTo},
+    {kIntersectClipRect, MetafileCall::kIntersectClipRect},
+    {kExcludeClipRect, MetafileCall::kExcludeClipRect},
+    {kScaleWindowExt, MetafileCall::kScaleWindowExt},
+    {kScaleViewportExt, MetafileCall::kScaleViewportExt},
+    {kSaveDC, MetafileCall::kSaveDC},
+    {kRestoreDC, MetafileCall::kRestoreDC},
+    {kRectangle, MetafileCall::kRectangle},
+    {kEllipse, MetafileCall::kEllipse},
+    {kRoundRect, MetafileCall::kRoundRect},
+    {kArc, MetafileCall::kArc},
+    {kChord, MetafileCall::kChord},
+    {kPie, MetafileCall::kPie},
+    {kSetPixel, MetafileCall::kSetPixel},
+    {kSelectObject, MetafileCall::kSelectObject},
+    {kDeleteObject, MetafileCall::kDeleteObject},
+};
+
+std::optional<MetafileCall> SharedCall(std::uint16_t function) {
+  for (const SharedRecord& shared : kSharedRecords) {
+    if (shared.function == function) return shared.call;
+  }
+  return std::nullopt;
+}
+
 class WmfPlayer {
  public:
-  WmfPlayer(MetafileDC& dc, std::uint32_t object_count) : dc_(dc) { objects_.resize(object_count); }
+  WmfPlayer(MetafileDC& dc, std::uint32_t object_count) : core_(dc, object_count), dc_(dc) {}
   void Play(const WmfRecord& record);
 
  private:
@@ -77,111 +152,29 @@ class WmfPlayer {
     const double x = r.I16();
     return {x, y};
   }
-  void AddObject(MetafileObject object);
   void Blit(const WmfRecord& record);
 
+  MetafilePlayerCore core_;
   MetafileDC& dc_;
-  std::vector<MetafileObject> objects_;
-  std::size_t first_free_ = 0;
 };
 
-void WmfPlayer::AddObject(MetafileObject object) {
-  // Objects take the lowest free slot; no slot below first_free_ is free.
-  for (std::size_t i = first_free_; i < objects_.size(); ++i) {
-    if (objects_[i].kind == MetafileObject::Kind::kFree) {
-      objects_[i] = std::move(object);
-      first_free_ = i + 1;
-      return;
-    }
-  }
-  first_free_ = objects_.size();
-  // A header that counts too few objects: the table grows up to what an index can name.
-  if (objects_.size() < 0x10000) {
-    objects_.push_back(std::move(object));
-    first_free_ = objects_.size();
-  }
-}
-
 void WmfPlayer::Play(const WmfRecord& record) {
+  if (const std::optional<MetafileCall> call = SharedCall(record.function)) {
+    WmfArgs args(record);
+    core_.Play(*call, args);
+    return;
+  }
   MetafileRecordReader r(record.params, kFormat);
   switch (record.function) {
-    case kSetMapMode:
-      dc_.SetMapMode(r.U16());
-      break;
-    case kSetBkMode:
-      dc_.SetBkMode(r.U16());
-      break;
-    case kSetPolyFillMode:
-      dc_.SetPolyFillMode(r.U16());
-      break;
-    case kSetRop2:
-      dc_.SetRop2(r.U16());
-      break;
-    case kSetBkColor:
-      dc_.SetBkColor(r.U32());
-      break;
-    case kSetTextColor:
-      dc_.SetTextColor(r.U32());
-      break;
-    case wmf::kSetWindowOrg:
-      dc_.SetWindowOrg(Point(r));
-      break;
-    case wmf::kSetWindowExt:
-      dc_.SetWindowExt(Point(r));
-      break;
-    case kSetViewportOrg:
-      dc_.SetViewportOrg(Point(r));
-      break;
-    case kSetViewportExt:
-      dc_.SetViewportExt(Point(r));
-      break;
-    case kOffsetWindowOrg:
-      dc_.OffsetWindowOrg(Point(r));
-      break;
-    case kOffsetViewportOrg:
-      dc_.OffsetViewportOrg(Point(r));
-      break;
-    case kScaleWindowExt:
-    case kScaleViewportExt: {
-      const double y_den = r.I16(), y_num = r.I16(), x_den = r.I16(), x_num = r.I16();
-      if (record.function == kScaleWindowExt)
-        dc_.ScaleWindowExt(x_num, x_den, y_num, y_den);
-      else
-        dc_.ScaleViewportExt(x_num, x_den, y_num, y_den);
-      break;
-    }
-    case kSaveDC:
-      dc_.SaveDC();
-      break;
-    case kRestoreDC:
-      dc_.RestoreDC(r.I16());
-      break;
-    case kIntersectClipRect:
-    case kExcludeClipRect: {
-      const PointD b = Point(r), a = Point(r);
-      if (record.function == kIntersectClipRect)
-        dc_.IntersectClipRect(a, b);
-      else
-        dc_.ExcludeClipRect(a, b);
-      break;
-    }
-    case kOffsetClipRgn:
-      dc_.OffsetClip(Point(r));
-      break;
     case kSelectClipRegion: {
       const std::uint16_t index = r.U16();
       dc_.SelectClipDeviceRects({}, gdi::kRgnCopy);
-      if (index < objects_.size() && objects_[index].kind == MetafileObject::Kind::kRegion) {
-        dc_.IntersectClipRect(objects_[index].region_a, objects_[index].region_b);
+      const MetafileObject* region = core_.Slot(index);
+      if (region && region->kind == MetafileObject::Kind::kRegion) {
+        dc_.IntersectClipRect(region->region_a, region->region_b);
       }
       break;
     }
-    case kMoveTo:
-      dc_.MoveTo(Point(r));
-      break;
-    case kLineTo:
-      dc_.LineTo(Point(r));
-      break;
     case kPolygon:
     case kPolyline: {
       const std::vector<PointD> points = ReadPoints(r, std::uint16_t(r.I16()), true);
@@ -199,35 +192,6 @@ void WmfPlayer::Play(const WmfRecord& record) {
       for (std::uint32_t& c : counts) total += (c = r.U16());
       const std::vector<PointD> points = ReadPoints(r, total, true);
       dc_.PolyPolygon(points, counts);
-      break;
-    }
-    case kRectangle:
-    case kEllipse: {
-      const PointD b = Point(r), a = Point(r);
-      if (record.function == kRectangle)
-        dc_.Rectangle(a, b);
-      else
-        dc_.Ellipse(a, b);
-      break;
-    }
-    case kRoundRect: {
-      const PointD corner = Point(r), b = Point(r), a = Point(r);
-      dc_.RoundRect(a, b, corner);
-      break;
-    }
-    case kArc:
-    case kPie:
-    case kChord: {
-      const PointD end = Point(r), start = Point(r), b = Point(r), a = Point(r);
-      const ArcKind kind = record.function == kArc
-                               ? ArcKind::kArc
-                               : (record.function == kPie ? ArcKind::kPie : ArcKind::kChord);
-      dc_.Arc(kind, a, b, start, end);
-      break;
-    }
-    case kSetPixel: {
-      const TColor color = r.U32();
-      dc_.SetPixel(Point(r), color);
       break;
     }
     case kPatBlt: {
@@ -254,13 +218,13 @@ void WmfPlayer::Play(const WmfRecord& record) {
       pen.width = r.I16();
       r.I16();
       pen.color = r.U32() & 0xFFFFFF;
-      AddObject(MetafileObject::Pen(pen));
+      core_.Add(MetafileObject::Pen(pen));
       break;
     }
     case kCreateBrushIndirect: {
       const std::uint16_t style = r.U16();
       const TColor color = r.U32() & 0xFFFFFF;
-      AddObject(MetafileObject::Brush(IndirectBrush(style, color, r.U16())));
+      core_.Add(MetafileObject::Brush(IndirectBrush(style, color, r.U16())));
       break;
     }
     case kDibCreatePatternBrush: {
@@ -272,39 +236,26 @@ void WmfPlayer::Play(const WmfRecord& record) {
       if (auto dib = MetafileDib::ParsePacked(r.Bytes(r.Remaining()), usage, kFormat)) {
         brush.pattern = MakePatternFromDib(*dib);
       }
-      AddObject(MetafileObject::Brush(brush));
+      core_.Add(MetafileObject::Brush(brush));
       break;
     }
     case kCreateRegion: {
       r.Skip(14);  // next in chain, object type, object count, region size, scan count, max scan
       const double left = r.I16(), top = r.I16(), right = r.I16(), bottom = r.I16();
-      AddObject(MetafileObject::Region({left, top}, {right, bottom}));
+      core_.Add(MetafileObject::Region({left, top}, {right, bottom}));
       break;
     }
     case kCreatePatternBrush: {
       // A brush of a device-dependent bitmap: kept as a slot, drawn as no brush.
       MetafileBrush brush;
       brush.style = gdi::kBsNull;
-      AddObject(MetafileObject::Brush(brush));
+      core_.Add(MetafileObject::Brush(brush));
       break;
     }
     case kCreatePalette:
     case kCreateFontIndirect:
-      AddObject(MetafileObject::Other());
+      core_.Add(MetafileObject::Other());
       break;
-    case kSelectObject: {
-      const std::uint16_t index = r.U16();
-      if (index < objects_.size()) dc_.SelectObject(objects_[index]);
-      break;
-    }
-    case kDeleteObject: {
-      const std::uint16_t index = r.U16();
-      if (index < objects_.size()) {
-        objects_[index] = MetafileObject();
-        first_free_ = std::min<std::size_t>(first_free_, index);
-      }
-      break;
-    }
     case kDibBitBlt:
     case kDibStretchBlt:
     case kStretchDib:

@@ -19,7 +19,7 @@ bool IsMapEntrySize(int bits) {
   return bits == 15 || bits == 16 || bits == 24 || bits == 32;
 }
 bool IsPixelDepth(int bits) {
-  return TargaHeader::TargaBytesPerPixel(bits) != 0;
+  return TargaPixelBytes(bits) != 0;
 }
 
 // Greyscale images of 16 bits a pixel hold a grey byte followed by an alpha byte.

@@ -50,22 +50,6 @@ std::uint32_t TargaHeader::ColorMapBytes() const {
   return std::uint32_t(color_map_length) * ((std::uint32_t(color_map_entry_bits) + 7) / 8);
 }
 
-int TargaHeader::TargaBytesPerPixel(int depth) {
-  switch (depth) {
-    case 8:
-      return 1;
-    case 15:
-    case 16:
-      return 2;
-    case 24:
-      return 3;
-    case 32:
-      return 4;
-    default:
-      return 0;
-  }
-}
-
 TargaHeader ParseTargaHeader(const std::array<std::uint8_t, kTargaHeaderSize>& b) {
   TargaHeader h;
   h.id_length = b[0];

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "import/codecs/targa_rle.h"
+
 namespace qel {
 
 class TStream;
@@ -49,11 +51,9 @@ struct TargaHeader {
   bool HasColorMap() const { return color_map_type == 1; }
   bool TopFirst() const { return (descriptor & TargaDescriptor::kTopFirst) != 0; }
   // Bytes of one stored pixel: 1 for 8 bits, 2 for 15 and 16, 3 for 24, 4 for 32; 0 otherwise.
-  int BytesPerPixel() const { return TargaBytesPerPixel(pixel_depth); }
+  int BytesPerPixel() const { return TargaPixelBytes(pixel_depth); }
   // Bytes the colour map occupies in the file (whatever its entry size).
   std::uint32_t ColorMapBytes() const;
-
-  static int TargaBytesPerPixel(int depth);
 };
 
 TargaHeader ParseTargaHeader(const std::array<std::uint8_t, kTargaHeaderSize>& bytes);
