@@ -12,14 +12,21 @@ namespace qel {
 
 int PixelFormatBits(TPixelFormat format) {
   switch (format) {
-    case TPixelFormat::pf1bit: return 1;
-    case TPixelFormat::pf4bit: return 4;
-    case TPixelFormat::pf8bit: return 8;
+    case TPixelFormat::pf1bit:
+      return 1;
+    case TPixelFormat::pf4bit:
+      return 4;
+    case TPixelFormat::pf8bit:
+      return 8;
     case TPixelFormat::pf15bit:
-    case TPixelFormat::pf16bit: return 16;
-    case TPixelFormat::pf24bit: return 24;
-    case TPixelFormat::pf32bit: return 32;
-    default: return 0;
+    case TPixelFormat::pf16bit:
+      return 16;
+    case TPixelFormat::pf24bit:
+      return 24;
+    case TPixelFormat::pf32bit:
+      return 32;
+    default:
+      return 0;
   }
 }
 
@@ -72,8 +79,12 @@ void TBitmap::ReleaseHandle() {
 namespace {
 
 // 5- and 6-bit channels widened to 8 bits the way the common peers do it.
-inline std::uint8_t Widen5(unsigned v) { return std::uint8_t(v * 255 / 31); }
-inline std::uint8_t Widen6(unsigned v) { return std::uint8_t(v * 255 / 63); }
+inline std::uint8_t Widen5(unsigned v) {
+  return std::uint8_t(v * 255 / 31);
+}
+inline std::uint8_t Widen6(unsigned v) {
+  return std::uint8_t(v * 255 / 63);
+}
 
 inline void PutIndexed(const Palette& palette, unsigned index, std::uint8_t* out) {
   if (index < palette.size()) {
@@ -92,9 +103,9 @@ Palette DefaultPalette(TPixelFormat format) {
     p = {{0, 0, 0, 0}, {255, 255, 255, 0}};
   } else if (format == TPixelFormat::pf4bit) {
     static constexpr std::uint8_t kVga[16][3] = {
-        {0, 0, 0},     {128, 0, 0},   {0, 128, 0},   {128, 128, 0}, {0, 0, 128},   {128, 0, 128},
-        {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0}, {0, 255, 0}, {255, 255, 0},
-        {0, 0, 255},   {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+        {0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},  {0, 0, 128}, {128, 0, 128},
+        {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},    {0, 255, 0}, {255, 255, 0},
+        {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
     for (const auto& c : kVga) p.push_back({c[0], c[1], c[2], 0});
   } else {
     for (int i = 0; i < 256; ++i) p.push_back({std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
@@ -115,7 +126,8 @@ void TBitmap::RowToBGR(int y, std::uint8_t* out) const {
       for (int x = 0; x < w; ++x) PutIndexed(pal, (row[x >> 3] >> (7 - (x & 7))) & 1, out + 3 * x);
       break;
     case TPixelFormat::pf4bit:
-      for (int x = 0; x < w; ++x) PutIndexed(pal, (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4, out + 3 * x);
+      for (int x = 0; x < w; ++x)
+        PutIndexed(pal, (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4, out + 3 * x);
       break;
     case TPixelFormat::pf8bit:
       for (int x = 0; x < w; ++x) PutIndexed(pal, row[x], out + 3 * x);
@@ -161,7 +173,8 @@ void TBitmap::Draw(Picture& target, int x, int y) const {
   std::vector<std::uint8_t> bgr(std::size_t(width_) * 3);
   const bool blend = alpha_blended_ && format_ == TPixelFormat::pf32bit;
   TColor key = 0;
-  if (transparent_ && !blend) key = transparent_color_ != kNoColor ? transparent_color_ : PixelColor(0, height_ - 1);
+  if (transparent_ && !blend)
+    key = transparent_color_ != kNoColor ? transparent_color_ : PixelColor(0, height_ - 1);
   for (int ty = y0; ty < y1; ++ty) {
     const int sy = ty - y;
     RowToBGR(sy, bgr.data());
@@ -202,6 +215,37 @@ void TBitmap::AssignPicture(const Picture& picture) {
   transparent_ = picture.Transparent();
   transparent_color_ = kNoColor;
   alpha_blended_ = false;
+}
+
+void ApplyDeclaredAlpha(TBitmap& bitmap, AlphaKind kind) {
+  if (bitmap.PixelFormat() != TPixelFormat::pf32bit) return;
+  const int width = bitmap.Width(), height = bitmap.Height();
+  bool any_alpha = false, translucent = false;
+  for (int y = 0; y < height && !(any_alpha && translucent); ++y) {
+    const std::uint8_t* p = bitmap.ScanLine(y);
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t a = p[4 * x + 3];
+      any_alpha |= a != 0;
+      translucent |= a != 255;
+    }
+  }
+  if (!any_alpha) {
+    bitmap.SetAlphaBlended(false);
+    return;
+  }
+  if (kind == AlphaKind::kAssociated && translucent) {
+    for (int y = 0; y < height; ++y) {
+      std::uint8_t* p = bitmap.ScanLine(y);
+      for (int x = 0; x < width; ++x, p += 4) {
+        const unsigned a = p[3];
+        if (a == 255) continue;
+        for (int c = 0; c < 3; ++c)
+          p[c] = a == 0 ? 0 : std::uint8_t(std::min(255u, (p[c] * 255u + a / 2) / a));
+      }
+    }
+  }
+  bitmap.SetAlphaBlended(true);
+  bitmap.SetTransparent(translucent);
 }
 
 }  // namespace qel

@@ -85,4 +85,19 @@ class TBitmap : public TGraphic {
   bool alpha_blended_ = false;
 };
 
+// How a 32-bit bitmap's fourth byte relates to its colours.
+enum class AlphaKind {
+  kUnassociated,  // the colours are as they are, the alpha says how much of them shows
+  kAssociated,    // the colours are already multiplied by the alpha (premultiplied)
+};
+
+// The one rule for a reader whose file declares an alpha channel, decoded into a
+// 32-bit bitmap (blue, green, red, alpha): the bitmap then draws what the file shows
+// over white. Associated alpha is divided out of the colours first. A channel that is
+// 0 in every pixel counts as absent (many writers leave it empty): the bitmap draws
+// opaque. The bitmap is marked transparent when some pixel is not fully opaque.
+// A reader whose file declares no alpha leaves its bitmap alone, whatever the fourth
+// byte holds.
+void ApplyDeclaredAlpha(TBitmap& bitmap, AlphaKind kind);
+
 }  // namespace qel
