@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -215,6 +216,83 @@ void TBitmap::AssignPicture(const Picture& picture) {
   transparent_ = picture.Transparent();
   transparent_color_ = kNoColor;
   alpha_blended_ = false;
+}
+
+namespace {
+
+// Pixel x of a row holding pixels of the given bits (1, 4 or a multiple of 8), as a
+// number; sub-byte pixels are packed from the high bits down.
+std::uint32_t GetPixelBits(const std::uint8_t* row, int x, int bits) {
+  if (bits == 1) return (row[x >> 3] >> (7 - (x & 7))) & 1u;
+  if (bits == 4) return (x & 1) ? row[x >> 1] & 0x0Fu : row[x >> 1] >> 4;
+  std::uint32_t v = 0;
+  std::memcpy(&v, row + std::size_t(x) * std::size_t(bits / 8), std::size_t(bits / 8));
+  return v;
+}
+
+void SetPixelBits(std::uint8_t* row, int x, int bits, std::uint32_t v) {
+  if (bits == 1) {
+    const int shift = 7 - (x & 7);
+    row[x >> 3] = std::uint8_t((row[x >> 3] & ~(1u << shift)) | (v << shift));
+  } else if (bits == 4) {
+    std::uint8_t& b = row[x >> 1];
+    b = (x & 1) ? std::uint8_t((b & 0xF0) | v) : std::uint8_t((b & 0x0F) | (v << 4));
+  } else {
+    std::memcpy(row + std::size_t(x) * std::size_t(bits / 8), &v, std::size_t(bits / 8));
+  }
+}
+
+}  // namespace
+
+void TBitmap::ApplyOrientation(int orientation) {
+  if (orientation < 2 || orientation > 8 || !data_ || width_ == 0 || height_ == 0) return;
+  const int bits = PixelFormatBits(format_);
+  if (bits == 0) return;
+  const int w = width_, h = height_;
+  const bool swap = orientation >= 5;
+  const int out_w = swap ? h : w, out_h = swap ? w : h;
+  const std::size_t out_row_size = BitmapRowSize(format_, out_w);
+  auto out = std::make_unique<std::uint8_t[]>(out_row_size * std::size_t(out_h));
+  std::memset(out.get(), 0, out_row_size * std::size_t(out_h));
+  for (int y = 0; y < out_h; ++y) {
+    std::uint8_t* dst = out.get() + std::size_t(y) * out_row_size;
+    for (int x = 0; x < out_w; ++x) {
+      int sx = x, sy = y;
+      switch (orientation) {
+        case 2:
+          sx = w - 1 - x;
+          break;
+        case 3:
+          sx = w - 1 - x;
+          sy = h - 1 - y;
+          break;
+        case 4:
+          sy = h - 1 - y;
+          break;
+        case 5:
+          sx = y;
+          sy = x;
+          break;
+        case 6:
+          sx = y;
+          sy = h - 1 - x;
+          break;
+        case 7:
+          sx = w - 1 - y;
+          sy = h - 1 - x;
+          break;
+        default:
+          sx = w - 1 - y;
+          sy = x;
+          break;  // 8
+      }
+      SetPixelBits(dst, x, bits, GetPixelBits(ScanLine(sy), sx, bits));
+    }
+  }
+  data_ = std::move(out);
+  width_ = out_w;
+  height_ = out_h;
+  row_size_ = out_row_size;
 }
 
 void ApplyDeclaredAlpha(TBitmap& bitmap, AlphaKind kind) {

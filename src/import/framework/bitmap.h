@@ -71,6 +71,13 @@ class TBitmap : public TGraphic {
   // Makes this bitmap a 24-bit copy of the picture (size, pixels, palette, transparency).
   void AssignPicture(const Picture& picture);
 
+  // Turns the bitmap as an orientation tag of a photo or a TIFF file (1 to 8) asks, so
+  // that it shows upright: 2 mirrors, 3 turns half round, 4 flips, 5 transposes, 6 turns
+  // a quarter clockwise, 7 transposes across the other diagonal, 8 turns a quarter
+  // anticlockwise (5 to 8 swap width and height). 1 and any other value leave it as it
+  // is. Every pixel format; palette and flags are kept.
+  void ApplyOrientation(int orientation);
+
  private:
   void Allocate();
 
