@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Decodes a picture with Pillow and writes it as a binary PPM (P6), transparent and
-partly transparent parts composited onto white, the way the tool shows pictures.
+partly transparent parts composited onto white, the way the tool shows pictures. JPEG
+files are turned upright by their Exif orientation, as the tool turns them.
 
 usage: pillow_decode.py INPUT OUTPUT.ppm [--keep-alpha-ignored]
   --keep-alpha-ignored  drop the alpha channel instead of compositing (for readers that
@@ -9,7 +10,7 @@ Exit status 3 when Pillow cannot decode the file.
 """
 import sys
 
-from PIL import Image
+from PIL import Image, ImageOps
 
 
 def main():
@@ -21,6 +22,8 @@ def main():
     except Exception as e:  # Pillow's refusal is an answer, not a test failure
         print("pillow: %s" % e, file=sys.stderr)
         sys.exit(3)
+    if im.format == "JPEG":
+        im = ImageOps.exif_transpose(im)
     if im.mode in ("I;16", "I;16B", "I;16L", "I"):
         # 16-bit gray: the tool keeps the high byte.
         im = im.point(lambda v: v / 256).convert("L") if im.mode != "I" else im.convert("L")

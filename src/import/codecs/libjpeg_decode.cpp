@@ -38,6 +38,7 @@ struct DecodeState {
   TStream* stream = nullptr;
   ProgressObserver* observer = nullptr;
   TBitmap* bitmap = nullptr;
+  std::vector<std::uint8_t>* exif = nullptr;
   std::vector<JOCTET> input;
   std::vector<JSAMPLE> cmyk_row;
   long warnings = 0;
@@ -176,12 +177,25 @@ void CmykRowToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, unsigned width) {
   }
 }
 
+// The first APP1 segment that carries Exif data.
+void CopyExif(j_decompress_ptr cinfo, std::vector<std::uint8_t>& exif) {
+  static constexpr char kSignature[] = "Exif\0";  // with the terminator: six bytes
+  for (jpeg_saved_marker_ptr marker = cinfo->marker_list; marker; marker = marker->next) {
+    if (marker->marker != JPEG_APP0 + 1 || marker->data_length < sizeof kSignature) continue;
+    if (std::memcmp(marker->data, kSignature, sizeof kSignature) != 0) continue;
+    exif.assign(marker->data, marker->data + marker->data_length);
+    return;
+  }
+}
+
 // Every libjpeg call of one decode. Errors come back here through longjmp, so this
 // frame holds no object with a destructor; C++ exceptions thrown by the bitmap pass
 // through it normally.
 bool RunDecode(j_decompress_ptr cinfo, DecodeState* state) {
   if (setjmp(state->jump)) return false;
+  if (state->exif) jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
   jpeg_read_header(cinfo, TRUE);
+  if (state->exif) CopyExif(cinfo, *state->exif);
   // The scans that follow the header must be able to hold the picture.
   const std::uint64_t coded = state->stream->Remaining() + cinfo->src->bytes_in_buffer;
   CheckCodedSize("JPEG", cinfo->image_width, cinfo->image_height, coded, kJpegPixelsPerByte);
@@ -207,9 +221,11 @@ bool RunDecode(j_decompress_ptr cinfo, DecodeState* state) {
 
 }  // namespace
 
-void DecodeJpeg(TStream& stream, TBitmap& bitmap, ProgressObserver* observer) {
+void DecodeJpeg(TStream& stream, TBitmap& bitmap, ProgressObserver* observer, std::vector<std::uint8_t>* exif) {
   bitmap.ReleaseHandle();
+  if (exif) exif->clear();
   DecodeState state;
+  state.exif = exif;
   state.stream = &stream;
   state.observer = observer;
   state.bitmap = &bitmap;

@@ -1,6 +1,9 @@
 // JPEG decoding through libjpeg.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 namespace qel {
 
 class TStream;
@@ -15,6 +18,9 @@ class ProgressObserver;
 // leaves the bitmap empty. Damaged or missing entropy data is libjpeg's warning, not
 // an error: the picture is shown as far as it goes (libjpeg fills the rest), and the
 // first warning goes to the observer.
-void DecodeJpeg(TStream& stream, TBitmap& bitmap, ProgressObserver* observer = nullptr);
+// When exif is given it receives the payload of the file's first APP1 segment that
+// starts with the Exif signature "Exif\0\0" (signature included), or nothing.
+void DecodeJpeg(TStream& stream, TBitmap& bitmap, ProgressObserver* observer = nullptr,
+                std::vector<std::uint8_t>* exif = nullptr);
 
 }  // namespace qel

@@ -1,6 +1,10 @@
 #include "import/jpeg/reader.h"
 
+#include <cstdint>
+#include <vector>
+
 #include "import/codecs/libjpeg_decode.h"
+#include "import/jpeg/exif_orientation.h"
 
 namespace qel {
 
@@ -10,7 +14,11 @@ const GraphicClass& TJPEGImage::StaticClass() {
 }
 
 void TJPEGImage::LoadFromStream(TStream& stream) {
-  DecodeJpeg(stream, bitmap_, Observer());
+  std::vector<std::uint8_t> exif;
+  DecodeJpeg(stream, bitmap_, Observer(), &exif);
+  // Cameras store the picture as the sensor saw it and say in the Exif block how to
+  // turn it upright; a block without a usable orientation leaves the picture as stored.
+  bitmap_.ApplyOrientation(ExifOrientation(exif));
 }
 
 }  // namespace qel
