@@ -15,6 +15,8 @@ class DesktopEntries;
 inline constexpr std::string_view kContextMenuKeyName = "VornResize";
 inline constexpr std::string_view kShellKeyPrefix = "software\\classes\\*\\shell\\";
 inline constexpr std::string_view kContextMenuCaption = "Open with qel Image Tool";
+// The name of the desktop entry: file managers put their own "Open with" before it.
+inline constexpr std::string_view kOpenWithEntryName = "qel Image Tool";
 inline constexpr std::string_view kOpenWithDesktopFile = "qel-image-tool-open-with.desktop";
 
 // What the entry runs and for which files.

@@ -149,8 +149,9 @@ void TForm1::FormKeyDown(std::uint16_t key, Qt::KeyboardModifiers modifiers) {
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* event) {
-  // An Alt-press of any button starts a selection; the menu would take the drag away.
-  if (selection_.Selecting || (event->modifiers() & Qt::AltModifier)) {
+  // An Alt- or Shift-press of any button starts a selection; the menu would take the
+  // drag away.
+  if (selection_.Selecting || HoldsCropKey(event->modifiers())) {
     event->accept();
     return;
   }

@@ -1,4 +1,4 @@
-// The Alt-drag selection over the picture and the crop it leads to.
+// The Alt-drag (or Shift-drag) selection over the picture and the crop it leads to.
 #include "app/form1.h"
 #include "app/image_rect.h"
 #include "imaging/crop.h"
@@ -16,7 +16,7 @@ TRect Moved(const TRect& r, int dx, int dy) {
 void TForm1::ImgMouseDown(Qt::MouseButton, Qt::KeyboardModifiers modifiers, int x, int y) {
   Guarded([&] {
     selection_.PressPoint = {x, y};
-    if (!(modifiers & Qt::AltModifier)) return;
+    if (!HoldsCropKey(modifiers)) return;
     if (document_.Current().Empty()) return;
     selection_.Selecting = true;
     const QPoint shift = ScrollShift();
@@ -45,7 +45,7 @@ void TForm1::ImgMouseUp(Qt::MouseButton, Qt::KeyboardModifiers modifiers, int, i
     if (!selection_.Selecting) return;
     selection_.Selecting = false;
     img_->SetSelectionFrame(std::nullopt);
-    if (modifiers & Qt::AltModifier) CropToSelection(selection_.SelectionRect);
+    if (HoldsCropKey(modifiers)) CropToSelection(selection_.SelectionRect);
     FormResize();
   });
 }

@@ -1,6 +1,8 @@
-// The selection dragged over the picture with Alt held, and the crop it leads to.
+// The selection dragged over the picture with Alt (or Shift) held, and the crop it
+// leads to.
 #pragma once
 
+#include <QtCore/qnamespace.h>
 #include <cstdint>
 
 #include "imaging/picture.h"
@@ -11,6 +13,12 @@ struct TPoint {
   std::int32_t x = 0, y = 0;
   friend constexpr bool operator==(const TPoint&, const TPoint&) = default;
 };
+
+// Whether the keys held make a press start a selection, and a release crop: Alt, or
+// Shift for desktops whose window manager takes Alt+drag to move windows.
+inline bool HoldsCropKey(Qt::KeyboardModifiers modifiers) {
+  return modifiers & (Qt::AltModifier | Qt::ShiftModifier);
+}
 
 struct TSelection {
   // A selection drag is in progress.
