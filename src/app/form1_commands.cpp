@@ -116,12 +116,13 @@ bool TForm1::DispatchShortcut(std::uint16_t code) {
 }
 
 void TForm1::keyPressEvent(QKeyEvent* event) {
-  const int key = event->key();
+  // Keys are matched by the key, not by what the active layout writes on it.
+  const std::uint16_t virtual_key =
+      VirtualKeyOfPress({event->key(), event->nativeVirtualKey(), event->nativeScanCode()});
   const Qt::KeyboardModifiers modifiers = event->modifiers();
   bool consumed = false;
-  Guarded([&] { consumed = DispatchShortcut(ShortcutCodeFromKey(key, modifiers)); });
+  Guarded([&] { consumed = DispatchShortcut(ShortcutCode(virtual_key, modifiers)); });
   if (consumed) return;
-  const std::uint16_t virtual_key = VirtualKeyFromQtKey(key);
   if (virtual_key == 0) {
     QWidget::keyPressEvent(event);
     return;

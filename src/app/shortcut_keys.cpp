@@ -1,8 +1,48 @@
 #include "app/shortcut_keys.h"
 
+#include <array>
+#include <string_view>
+
 #include "app/command_table.h"
 
 namespace qel {
+
+namespace {
+
+// The X keyboard's key codes are the kernel's evdev codes plus 8.
+constexpr std::uint32_t kEvdevOffset = 8;
+
+// The letters and digits of the US layout by evdev code: each row of the keyboard
+// starts at its code.
+struct KeyRow {
+  std::uint32_t first_code;
+  std::string_view keys;
+};
+constexpr std::array<KeyRow, 4> kUsRows = {{
+    {2, "1234567890"},
+    {16, "QWERTYUIOP"},
+    {30, "ASDFGHJKL"},
+    {44, "ZXCVBNM"},
+}};
+
+std::uint16_t LatinKeyAtScanCode(std::uint32_t scan_code) {
+  if (scan_code < kEvdevOffset) return 0;
+  const std::uint32_t code = scan_code - kEvdevOffset;
+  for (const KeyRow& row : kUsRows) {
+    if (code >= row.first_code && code - row.first_code < row.keys.size())
+      return std::uint16_t(row.keys[code - row.first_code]);
+  }
+  return 0;
+}
+
+// Latin letters and digits have keysyms equal to their ASCII codes.
+std::uint16_t LatinKeyOfKeysym(std::uint32_t keysym) {
+  if (keysym >= 'a' && keysym <= 'z') return std::uint16_t(keysym - 'a' + 'A');
+  if ((keysym >= 'A' && keysym <= 'Z') || (keysym >= '0' && keysym <= '9')) return std::uint16_t(keysym);
+  return 0;
+}
+
+}  // namespace
 
 std::uint16_t VirtualKeyFromQtKey(int qt_key) {
   if ((qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z) || (qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9))
@@ -25,8 +65,16 @@ std::uint16_t VirtualKeyFromQtKey(int qt_key) {
   }
 }
 
-std::uint16_t ShortcutCodeFromKey(int qt_key, Qt::KeyboardModifiers modifiers) {
-  const std::uint16_t key = VirtualKeyFromQtKey(qt_key);
+std::uint16_t VirtualKeyOfPress(const KeyPress& press) {
+  if (const std::uint16_t key = VirtualKeyFromQtKey(press.qt_key)) return key;
+  // A key of the active layout that is no Latin letter or digit. Keys without a
+  // character of their own (Shift, F1, Page Up ...) stay unbound.
+  if (press.qt_key < 0x20 || press.qt_key >= Qt::Key_Escape) return 0;
+  if (const std::uint16_t key = LatinKeyOfKeysym(press.native_virtual_key)) return key;
+  return LatinKeyAtScanCode(press.native_scan_code);
+}
+
+std::uint16_t ShortcutCode(std::uint16_t key, Qt::KeyboardModifiers modifiers) {
   if (key == 0) return 0;
   std::uint16_t code = key;
   if (modifiers & Qt::ShiftModifier) code |= kShortcutShift;
