@@ -97,6 +97,7 @@ void TForm1::ShowMessage(const std::string& text) {
 
 void TForm1::SetOptionValues(const TOptionValues& values, bool overwrite_files) {
   document_.Options = values;
+  img_->SetFilter(ResamplerFilter(values.Filter));
   if (QAction* item = Item("OWFiles")) item->setChecked(overwrite_files);
 }
 

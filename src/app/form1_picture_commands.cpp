@@ -27,12 +27,6 @@ constexpr int kDarkenAmount = 5;
 constexpr int kContrastAmount = 10;
 constexpr std::uint8_t kSepiaDepth = 30;
 
-// The filter number as the resampler receives it: one byte, so that "no filter
-// chosen" (-1) arrives as a number no filter has and takes the resampler's fallback.
-int FilterByte(std::int32_t filter) {
-  return static_cast<std::uint8_t>(filter);
-}
-
 }  // namespace
 
 void TForm1::ConnectPictureCommands() {
@@ -75,7 +69,7 @@ void TForm1::ResizePictureTo(int width, int height) {
   const TOptionValues options = document_.Options;
   ChangePicture(kUndoCopy, kRefreshTitle, [&](Picture& picture) {
     TCommandProgress progress(progress_bar_);
-    ResizeToRect(picture, TRect{0, 0, width, height}, FilterByte(options.Filter), &progress);
+    ResizeToRect(picture, TRect{0, 0, width, height}, ResamplerFilter(options.Filter), &progress);
     if (options.Sharpen) SharpenPicture(picture, kSharpenStrength);
   });
 }

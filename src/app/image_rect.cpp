@@ -38,8 +38,23 @@ TRect ComputeDrawRect(int w, int h, int cw, int ch, bool stretch, bool proportio
   return TRect{0, 0, width, height};
 }
 
+namespace {
+
+// The picture's rows as an image, not copied: its bytes are blue, green, red with its
+// own row stride.
+QImage RowsOf(const Picture& picture) {
+  return QImage(picture.Row(0), picture.Width(), picture.Height(), qsizetype(picture.RowSize()),
+                QImage::Format_BGR888);
+}
+
+}  // namespace
+
 TImageRect::TImageRect(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::NoFocus);
+  settle_timer_.setSingleShot(true);
+  settle_timer_.setInterval(kSettleDelay);
+  connect(&settle_timer_, &QTimer::timeout, this, &TImageRect::RequestView);
+  connect(&resampler_, &TDisplayResampler::Finished, this, &TImageRect::ViewArrived);
 }
 
 void TImageRect::SetPicture(const Picture* picture) {
@@ -48,17 +63,28 @@ void TImageRect::SetPicture(const Picture* picture) {
 }
 
 void TImageRect::PictureChanged() {
+  ++picture_state_;
   if (!aligned_ && picture_ && !picture_->Empty()) resize(picture_->Width(), picture_->Height());
+  RequestView();
   update();
 }
 
 void TImageRect::SetStretch(bool on) {
   stretch_ = on;
+  RequestView();
   update();
 }
 
 void TImageRect::SetProportional(bool on) {
   proportional_ = on;
+  RequestView();
+  update();
+}
+
+void TImageRect::SetFilter(int filter) {
+  if (filter == filter_) return;
+  filter_ = filter;
+  RequestView();
   update();
 }
 
@@ -77,6 +103,48 @@ TRect TImageRect::DrawRect() const {
                          stretch_, proportional_);
 }
 
+std::optional<TViewKey> TImageRect::WantedView() const {
+  if (!picture_ || picture_->Empty()) return std::nullopt;
+  const TRect d = DrawRect();
+  const int w = picture_->Width(), h = picture_->Height();
+  // Own size: the exact pixels. Larger both ways: a smooth scaling.
+  if (d.Width() <= 0 || d.Height() <= 0 || (d.Width() >= w && d.Height() >= h)) return std::nullopt;
+  return TViewKey{picture_state_, d.Width(), d.Height(), filter_};
+}
+
+const Picture* TImageRect::ResampledView() const {
+  const std::optional<TViewKey> wanted = WantedView();
+  if (!wanted || resampler_.ResultKey() != wanted) return nullptr;
+  return &resampler_.Result();
+}
+
+void TImageRect::RequestView() {
+  settle_timer_.stop();
+  const std::optional<TViewKey> wanted = WantedView();
+  if (!wanted) {
+    requested_.reset();
+    resampler_.Cancel();
+    return;
+  }
+  if (resampler_.ResultKey() == wanted || requested_ == wanted) return;
+  requested_ = wanted;
+  resampler_.Request(*wanted, *picture_);
+}
+
+void TImageRect::ViewArrived() {
+  if (resampler_.ResultKey() != requested_) return;
+  requested_.reset();
+  update();
+  emit ResampledViewReady();
+}
+
+void TImageRect::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // While the size keeps changing the quick scaling is shown; the picture is resampled
+  // once the size has held for a moment.
+  settle_timer_.start();
+}
+
 void TImageRect::SetSelectionFrame(std::optional<QRect> frame) {
   if (frame_) update(frame_->normalized().adjusted(-1, -1, 2, 2));
   frame_ = frame;
@@ -87,11 +155,15 @@ void TImageRect::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (picture_ && !picture_->Empty()) {
     const TRect d = DrawRect();
-    // The rows are wrapped, not copied: the picture's bytes are blue, green, red with
-    // its own row stride.
-    const QImage rows(picture_->Row(0), picture_->Width(), picture_->Height(), qsizetype(picture_->RowSize()),
-                      QImage::Format_BGR888);
-    painter.drawImage(QRect(d.left, d.top, d.Width(), d.Height()), rows);
+    const QRect target(d.left, d.top, d.Width(), d.Height());
+    if (target.size() == QSize(picture_->Width(), picture_->Height())) {
+      painter.drawImage(target.topLeft(), RowsOf(*picture_));
+    } else if (const Picture* view = ResampledView()) {
+      painter.drawImage(target.topLeft(), RowsOf(*view));
+    } else {
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      painter.drawImage(target, RowsOf(*picture_));
+    }
   }
   if (frame_) {
     // A dotted frame that inverts what lies beneath it, so it shows on any picture.

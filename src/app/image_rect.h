@@ -1,13 +1,24 @@
 // The drawing surface of the main window: shows the current picture stretched into
 // DrawRect, the rectangle that also gives the title its size and maps a selection
 // back to picture pixels.
+//
+// How it is stretched: at its own size the picture's exact pixels; drawn smaller, the
+// picture resampled with the program's own resampler and the filter of the options
+// (what "Resize image" would make), computed once for each picture and drawn size on a
+// helper thread; drawn larger, a smooth scaling. Until the resampled picture is there,
+// and while the window is being resized, a quicker smooth scaling stands in.
 #pragma once
 
 #include <QRect>
+#include <QTimer>
 #include <QWidget>
+#include <chrono>
+#include <cstdint>
 #include <optional>
 
+#include "app/display_resampler.h"
 #include "imaging/picture.h"
+#include "imaging/resample.h"
 
 namespace qel {
 
@@ -45,6 +56,17 @@ class TImageRect : public QWidget {
   // Where the picture is drawn, in the control's coordinates.
   TRect DrawRect() const;
 
+  // The resampling filter for pictures drawn smaller than their size: a filter number
+  // as the resampler takes it.
+  void SetFilter(int filter);
+  int Filter() const { return filter_; }
+  // The resampled picture for the drawn size when it is there (nullptr while the
+  // picture is drawn at its own size or larger, or the quick scaling stands in).
+  const Picture* ResampledView() const;
+
+  // How long a size must hold before the picture is resampled for it.
+  static constexpr std::chrono::milliseconds kSettleDelay{150};
+
   // A dotted frame drawn over the picture (the selection), in control coordinates, or
   // none. The picture's pixels are never touched by it.
   void SetSelectionFrame(std::optional<QRect> frame);
@@ -55,9 +77,12 @@ class TImageRect : public QWidget {
   void MouseMove(Qt::KeyboardModifiers modifiers, int x, int y);
   void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
   void DoubleClick();
+  // The resampled picture for the drawn size has arrived and is shown.
+  void ResampledViewReady();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -69,6 +94,20 @@ class TImageRect : public QWidget {
   bool proportional_ = true;
   bool aligned_ = true;
   std::optional<QRect> frame_;
+
+  // The resampled picture the drawn size calls for, if any.
+  std::optional<TViewKey> WantedView() const;
+  // Asks for the resampled picture the drawn size calls for, unless it is there or
+  // asked for already; stops work for a size no longer drawn.
+  void RequestView();
+  void ViewArrived();
+
+  int filter_ = kFilterLanczos3;
+  // Changes with every change of the picture.
+  std::uint64_t picture_state_ = 0;
+  std::optional<TViewKey> requested_;
+  QTimer settle_timer_;
+  TDisplayResampler resampler_;
 };
 
 }  // namespace qel

@@ -16,4 +16,10 @@ struct TOptionValues {
   friend bool operator==(const TOptionValues&, const TOptionValues&) = default;
 };
 
+// The filter number as the resampler receives it: one byte, so that "no filter
+// chosen" (-1) arrives as a number no filter has and takes the resampler's fallback.
+inline int ResamplerFilter(std::int32_t filter) {
+  return static_cast<std::uint8_t>(filter);
+}
+
 }  // namespace qel
