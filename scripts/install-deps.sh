@@ -13,7 +13,7 @@ test_packages=(
   googletest libgtest-dev
   clang libclang-rt-dev
   imagemagick graphicsmagick netpbm libtiff-tools libopenjp2-tools python3-pil libvips-tools
-  xvfb xdotool x11-utils x11-xserver-utils desktop-file-utils time emf2svg
+  xvfb xdotool x11-utils x11-xserver-utils desktop-file-utils time emf2svg dbus-daemon
 )
 
 packages=("${build_packages[@]}")

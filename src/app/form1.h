@@ -164,7 +164,8 @@ class TForm1 : public QWidget, public OptionsHost {
   // --- Screen capture and transparency ---
   void Capture1Click();
   // Replaces the picture by the screen's pixels under the client area, with the window
-  // hidden meanwhile.
+  // hidden meanwhile, and takes the undo copy first. When the screen cannot be read the
+  // error passes on and the document stays as it was.
   void CaptureUnderWindow();
   void Alphablend1Click();
   // The wheel steps the blend value by 5 within 150..250 while alpha blending is on.

@@ -73,7 +73,6 @@ void TForm1::ConnectCaptureCommands() {
 }
 
 void TForm1::Capture1Click() {
-  TakeUndoCopy();
   CaptureUnderWindow();
   document_.CurrentFileName.clear();
   if (QAction* item = Item("Alphablend1")) item->setChecked(false);
@@ -91,7 +90,10 @@ void TForm1::CaptureUnderWindow() {
     hide();
     // A plain wait: no events are handled meanwhile.
     std::this_thread::sleep_for(kCapturePause);
+    // A session that gives no way to read the screen ends the capture here, with the
+    // document as it was.
     shot = platform_.screen->Grab(area);
+    TakeUndoCopy();
     resize(width() + kCaptureNudge, height());
     document_.Current() = std::move(shot);
     if (document_.Current().Empty()) document_.Current().Clear();

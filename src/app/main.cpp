@@ -20,6 +20,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   qel::RegisterStartupFormats();
+  // The window's place on the screen (for the capture under it and the colour picker)
+  // and its staying on top are the X server's to give: in a Wayland session the viewer
+  // uses the session's X server when there is one.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb;wayland");
   int status = 0;
   {
     qel::TApplication application(argc, argv);

@@ -5,11 +5,13 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -331,16 +333,35 @@ void TBorderForm::FColorMouseDown(TColorSwatch* swatch, Qt::MouseButton button) 
       swatch->SetColor(*chosen);
   }
   Picking = button == Qt::LeftButton;
+  picking_desktop_.reset();
+  ScreenGrabber& screen = *main_.GetPlatform().screen;
+  if (!Picking || screen.ReadsLive()) return;
+  // One picture of the whole desktop for the drag; when the screen cannot be read the
+  // message says so and nothing is picked.
+  Picking = false;
+  main_.Guarded([&] {
+    const QScreen* display = QGuiApplication::primaryScreen();
+    picking_desktop_area_ = display ? display->virtualGeometry() : QRect();
+    picking_desktop_ = screen.Grab(picking_desktop_area_);
+    Picking = true;
+  });
 }
 
 void TBorderForm::FColorMouseMove(TColorSwatch* swatch, QPoint global_pos) {
   if (!Picking) return;
+  if (picking_desktop_) {
+    const QPoint at = global_pos - picking_desktop_area_.topLeft();
+    if (picking_desktop_area_.contains(global_pos) && !picking_desktop_->Empty())
+      swatch->SetColor(picking_desktop_->Pixel(at.x(), at.y()));
+    return;
+  }
   const Picture pixel = main_.GetPlatform().screen->Grab(QRect(global_pos, QSize(1, 1)));
   if (!pixel.Empty()) swatch->SetColor(pixel.Pixel(0, 0));
 }
 
 void TBorderForm::FColorMouseUp(TColorSwatch*) {
   Picking = false;
+  picking_desktop_.reset();
 }
 
 }  // namespace qel

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QRect>
+#include <optional>
 #include <string>
 
 #include "imaging/picture.h"
@@ -112,6 +114,9 @@ class TBorderForm : public QDialog {
   bool UsesSettingsFile() const;
 
   OptionsHost& main_;
+  // The desktop as a drag from a swatch started, when the screen cannot be read live.
+  std::optional<Picture> picking_desktop_;
+  QRect picking_desktop_area_;
   std::string executable_path_;
   std::string settings_path_;
 };

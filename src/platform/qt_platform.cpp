@@ -1,4 +1,7 @@
+#include <QDBusConnection>
+
 #include "platform/platform.h"
+#include "platform/portal_screenshot.h"
 #include "platform/qt_services.h"
 
 namespace qel {
@@ -13,7 +16,8 @@ Platform MakeQtPlatform() {
   platform.registry = MakeUserRegistry();
   platform.desktop_entries = MakeUserDesktopEntries();
   platform.colors = MakeQtColorDialog();
-  platform.screen = MakeQtScreenGrabber();
+  platform.screen = MakeSessionScreenGrabber(MakeQtScreenGrabber(), MakePortalScreenshot(QDBusConnection::sessionBus()),
+                                             InWaylandSession());
   return platform;
 }
 

@@ -107,7 +107,9 @@ class ScriptedScreen final : public ScreenGrabber {
   QPoint origin;
   std::vector<QRect> grabs;
   std::function<void()> on_grab;
+  bool reads_live = true;
   Picture Grab(const QRect& area) override;
+  bool ReadsLive() override { return reads_live; }
 };
 
 // A platform of scripted services, with handles on them that stay valid while the
