@@ -45,6 +45,7 @@ void TDisplayResampler::Request(const TViewKey& key, const Picture& source) {
   const std::uint64_t serial = latest_.load() + 1;
   latest_.store(serial);
   pending_ = Job{serial, key, std::move(copy)};
+  done_.reset();
   wake_.notify_all();
 }
 
@@ -52,6 +53,7 @@ void TDisplayResampler::Cancel() {
   std::lock_guard lock(mutex_);
   latest_.store(latest_.load() + 1);
   pending_.reset();
+  done_.reset();
 }
 
 void TDisplayResampler::Run(std::stop_token stop) {
@@ -73,21 +75,26 @@ void TDisplayResampler::Run(std::stop_token stop) {
       continue;
     }
     job.source.reset();
-    // Handed to the object's thread; a delivery still queued when the object goes is
-    // dropped with it.
-    QMetaObject::invokeMethod(
-        this,
-        [this, serial = job.serial, key = job.key, picture = std::make_shared<Picture>(std::move(target))] {
-          Deliver(serial, key, std::move(*picture));
-        },
-        Qt::QueuedConnection);
+    std::lock_guard lock(mutex_);
+    if (job.serial != latest_.load()) continue;
+    done_ = Done{job.serial, job.key, std::move(target)};
+    if (delivery_queued_) continue;
+    delivery_queued_ = true;
+    // A delivery still queued when the object goes is dropped with it.
+    QMetaObject::invokeMethod(this, &TDisplayResampler::Deliver, Qt::QueuedConnection);
   }
 }
 
-void TDisplayResampler::Deliver(std::uint64_t serial, const TViewKey& key, Picture picture) {
-  if (serial != latest_.load()) return;
-  result_key_ = key;
-  result_ = std::move(picture);
+void TDisplayResampler::Deliver() {
+  std::optional<Done> done;
+  {
+    std::lock_guard lock(mutex_);
+    delivery_queued_ = false;
+    done.swap(done_);
+  }
+  if (!done || done->serial != latest_.load()) return;
+  result_key_ = done->key;
+  result_ = std::move(done->picture);
   emit Finished();
 }
 

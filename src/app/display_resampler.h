@@ -57,13 +57,23 @@ class TDisplayResampler : public QObject {
     TViewKey key;
     std::unique_ptr<Picture> source;
   };
+  struct Done {
+    std::uint64_t serial = 0;
+    TViewKey key;
+    Picture picture;
+  };
 
   void Run(std::stop_token stop);
-  void Deliver(std::uint64_t serial, const TViewKey& key, Picture picture);
+  // On the object's thread: takes the finished picture over.
+  void Deliver();
 
   std::mutex mutex_;
   std::condition_variable_any wake_;
   std::optional<Job> pending_;
+  // The latest finished picture, until the object's thread takes it; one delivery at a
+  // time is queued for it, however many pictures finish before it runs.
+  std::optional<Done> done_;
+  bool delivery_queued_ = false;
   // The serial of the latest request; work on an older one stops at its next step.
   std::atomic<std::uint64_t> latest_{0};
   std::optional<TViewKey> result_key_;
