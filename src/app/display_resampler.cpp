@@ -5,6 +5,8 @@
 
 #include "imaging/graphic.h"
 #include "imaging/resample.h"
+#include "imaging/sharpen.h"
+#include "options/option_values.h"
 
 namespace qel {
 
@@ -69,6 +71,7 @@ void TDisplayResampler::Run(std::stop_token stop) {
     try {
       StopWhenStale observer(latest_, job.serial, stop);
       ResampleInto(job.key.width, job.key.height, job.key.filter, 0, *job.source, target, &observer);
+      if (job.key.sharpen && target.Width() >= 3 && target.Height() >= 3) SharpenPicture(target, kSharpenStrength);
     } catch (...) {
       // Abandoned, or beyond the memory at hand: the window goes on showing its quick
       // scaling, which is all that is lost.

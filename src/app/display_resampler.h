@@ -17,12 +17,14 @@
 namespace qel {
 
 // Which resampled picture is meant: the picture's state (a number that changes with
-// every change of the picture), the size and the filter number.
+// every change of the picture), the size, the filter number and whether it is
+// sharpened afterwards, as "Resize image" does with "Sharpen after resize".
 struct TViewKey {
   std::uint64_t picture_state = 0;
   int width = 0;
   int height = 0;
   int filter = 0;
+  bool sharpen = false;
   friend bool operator==(const TViewKey&, const TViewKey&) = default;
 };
 
@@ -36,7 +38,8 @@ class TDisplayResampler : public QObject {
   TDisplayResampler(const TDisplayResampler&) = delete;
   TDisplayResampler& operator=(const TDisplayResampler&) = delete;
 
-  // Resamples a copy of the source (taken now) to the key's size with its filter. A
+  // Resamples a copy of the source (taken now) to the key's size with its filter, and
+  // sharpens it when the key says so (a picture of 3 x 3 pixels or more). A
   // request replaces the one before: work on that is stopped and its result never
   // delivered.
   void Request(const TViewKey& key, const Picture& source);

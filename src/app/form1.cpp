@@ -42,6 +42,7 @@ TForm1::TForm1(Platform platform, std::optional<std::string> start_file, QWidget
   img_ = new TImageRect;
   img_->setObjectName("Img");
   img_->SetPicture(&document_.Current());
+  img_->SetResizeOptions(ResamplerFilter(document_.Options.Filter), document_.Options.Sharpen);
   scroll_->setWidget(img_);  // the scroll area owns the control from here on
   connect(img_, &TImageRect::MouseDown, this, &TForm1::ImgMouseDown);
   connect(img_, &TImageRect::MouseMove, this, &TForm1::ImgMouseMove);
@@ -97,7 +98,7 @@ void TForm1::ShowMessage(const std::string& text) {
 
 void TForm1::SetOptionValues(const TOptionValues& values, bool overwrite_files) {
   document_.Options = values;
-  img_->SetFilter(ResamplerFilter(values.Filter));
+  img_->SetResizeOptions(ResamplerFilter(values.Filter), values.Sharpen);
   if (QAction* item = Item("OWFiles")) item->setChecked(overwrite_files);
 }
 

@@ -20,8 +20,6 @@ constexpr bool kNoUndoCopy = false;
 constexpr bool kRefreshTitle = true;
 constexpr bool kKeepTitle = false;
 
-// The strength of every sharpen the commands make.
-constexpr float kSharpenStrength = 2.0f;
 constexpr int kLightenAmount = 10;
 constexpr int kDarkenAmount = 5;
 constexpr int kContrastAmount = 10;

@@ -81,9 +81,10 @@ void TImageRect::SetProportional(bool on) {
   update();
 }
 
-void TImageRect::SetFilter(int filter) {
-  if (filter == filter_) return;
+void TImageRect::SetResizeOptions(int filter, bool sharpen) {
+  if (filter == filter_ && sharpen == sharpen_) return;
   filter_ = filter;
+  sharpen_ = sharpen;
   RequestView();
   update();
 }
@@ -109,7 +110,7 @@ std::optional<TViewKey> TImageRect::WantedView() const {
   const int w = picture_->Width(), h = picture_->Height();
   // Own size: the exact pixels. Larger both ways: a smooth scaling.
   if (d.Width() <= 0 || d.Height() <= 0 || (d.Width() >= w && d.Height() >= h)) return std::nullopt;
-  return TViewKey{picture_state_, d.Width(), d.Height(), filter_};
+  return TViewKey{picture_state_, d.Width(), d.Height(), filter_, sharpen_};
 }
 
 const Picture* TImageRect::ResampledView() const {

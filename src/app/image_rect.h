@@ -56,10 +56,9 @@ class TImageRect : public QWidget {
   // Where the picture is drawn, in the control's coordinates.
   TRect DrawRect() const;
 
-  // The resampling filter for pictures drawn smaller than their size: a filter number
-  // as the resampler takes it.
-  void SetFilter(int filter);
-  int Filter() const { return filter_; }
+  // How pictures drawn smaller than their size are resampled: a filter number as the
+  // resampler takes it, and whether the result is sharpened as after "Resize image".
+  void SetResizeOptions(int filter, bool sharpen);
   // The resampled picture for the drawn size when it is there (nullptr while the
   // picture is drawn at its own size or larger, or the quick scaling stands in).
   const Picture* ResampledView() const;
@@ -103,6 +102,7 @@ class TImageRect : public QWidget {
   void ViewArrived();
 
   int filter_ = kFilterLanczos3;
+  bool sharpen_ = false;
   // Changes with every change of the picture.
   std::uint64_t picture_state_ = 0;
   std::optional<TViewKey> requested_;

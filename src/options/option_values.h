@@ -16,6 +16,9 @@ struct TOptionValues {
   friend bool operator==(const TOptionValues&, const TOptionValues&) = default;
 };
 
+// The strength of every sharpen the picture commands make, "Sharpen after resize" too.
+inline constexpr float kSharpenStrength = 2.0f;
+
 // The filter number as the resampler receives it: one byte, so that "no filter
 // chosen" (-1) arrives as a number no filter has and takes the resampler's fallback.
 inline int ResamplerFilter(std::int32_t filter) {
