@@ -73,7 +73,7 @@ bool TGIFGraphic::ReadProperties(TStream& stream, int image_index) {
     p.Height = screen.height;
     if (screen.HasGlobalTable()) stream.Skip(std::int64_t(screen.TableEntries() * 3));
     const std::uint8_t block = SkipToGifImage(stream);
-    if (block == 0) return false;  // neither an image nor the trailer
+    if (block == 0) return TImportGraphic::ReadProperties(stream, image_index);  // neither image nor trailer
     if (block == GifBlock::kImage) {
       const GifImageDescriptor image = ReadGifImageDescriptor(stream);
       if (image.width != 0) p.Width = image.width;
@@ -84,7 +84,9 @@ bool TGIFGraphic::ReadProperties(TStream& stream, int image_index) {
     }
     p.BitsPerPixel = p.BitsPerSample;
   } catch (const EReadError&) {
-    return false;  // the file ends inside the header or the blocks before the image
+    // The file ends inside the header or the blocks before the image: nothing of what
+    // was read is kept.
+    return TImportGraphic::ReadProperties(stream, image_index);
   }
   return true;
 }
@@ -111,7 +113,8 @@ void TGIFGraphic::LoadFirstImage(TStream& stream) {
   if (screen.HasGlobalTable()) palette = ReadGifColorTable(stream, screen.TableEntries());
   const std::uint8_t block = SkipToGifImage(stream);
   EndProgress(msg::kPreparing);
-  if (block == GifBlock::kTrailer) return;  // a file without images: the bitmap stays empty
+  // A file without images has nothing to show.
+  if (block == GifBlock::kTrailer) Fail(msg::kInvalidImage);
   if (block != GifBlock::kImage) throw EReadError();
 
   StartProgress(msg::kLoadingData);
@@ -124,8 +127,8 @@ void TGIFGraphic::LoadFirstImage(TStream& stream) {
   if (code_size < 1 || code_size > kMaxMinimumCodeSize) {
     GraphicError(msg::kUnsupportedFeature, {"LZW code size " + std::to_string(code_size), kShortName});
   }
+  if (width == 0 || height == 0) Fail(msg::kInvalidImage);
   const std::vector<std::uint8_t> data = ReadGifSubBlocks(stream);
-  if (width == 0 || height == 0) return;
 
   // The decoder writes no more than the image holds; pixels it cannot produce from the
   // data stay index 0. A picture the data cannot plausibly describe is refused before

@@ -303,10 +303,8 @@ TEST(ImportGifReader, BrokenFilesFailCleanly) {
   const Bytes good = GifFile(4, 4, kColors, {f});
   ASSERT_EQ(ErrorOf(good), "");
 
-  // A file with no image loads as an empty bitmap.
-  TGIFGraphic empty;
-  test::LoadBytesInto(empty, GifFile(4, 4, kColors, {}));
-  EXPECT_TRUE(empty.Empty());
+  // A file with no image has no picture to give.
+  EXPECT_EQ(ErrorOf(GifFile(4, 4, kColors, {})), Message(msg::kInvalidImage));
 
   Bytes not_gif = good;
   not_gif[1] = 'X';
