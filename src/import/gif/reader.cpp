@@ -128,7 +128,8 @@ void TGIFGraphic::LoadFirstImage(TStream& stream) {
     GraphicError(msg::kUnsupportedFeature, {"LZW code size " + std::to_string(code_size), kShortName});
   }
   if (width == 0 || height == 0) Fail(msg::kInvalidImage);
-  const std::vector<std::uint8_t> data = ReadGifSubBlocks(stream);
+  bool data_complete = true;
+  const std::vector<std::uint8_t> data = ReadGifSubBlocks(stream, &data_complete);
 
   // The decoder writes no more than the image holds; pixels it cannot produce from the
   // data stay index 0. A picture the data cannot plausibly describe is refused before
@@ -141,6 +142,11 @@ void TGIFGraphic::LoadFirstImage(TStream& stream) {
   std::uint8_t* dest = pixels.data();
   decoder.Decode(source, dest, data.size(), pixels.size());
   decoder.DecodeEnd();
+  // Data that ends before the picture does (cut off, or closed early) gives the rows
+  // it holds; without a single row there is nothing to show.
+  const std::size_t rows_decoded = decoder.Produced() / width;
+  if (decoder.Produced() < pixels.size() && rows_decoded == 0)
+    Fail(data_complete ? msg::kInvalidImage : msg::kStreamReadError);
 
   SetSize(int(width), int(height));
   SetPalette(std::move(palette));
@@ -152,7 +158,32 @@ void TGIFGraphic::LoadFirstImage(TStream& stream) {
     std::memcpy(ScanLine(int(order[n])), pixels.data() + n * width, width);
     if (n >= last_pass_start) RowProgress(std::uint32_t(n + 1), height, msg::kTransfering);
   }
+  if (decoder.Produced() < pixels.size()) {
+    LeaveMissingRowsWhite(order, rows_decoded);
+    Warning(FormatMessage(msg::kImageCutShort, {kShortName}));
+  }
   EndProgress(msg::kTransfering);
+}
+
+void TGIFGraphic::LeaveMissingRowsWhite(const std::vector<std::uint32_t>& order, std::size_t rows_decoded) {
+  // A palette need not hold white: the picture becomes 24-bit.
+  const int width = Width(), height = Height();
+  const Palette palette = PaletteRef();
+  std::vector<std::uint8_t> indices(std::size_t(width) * std::size_t(height));
+  for (int y = 0; y < height; ++y) std::memcpy(&indices[std::size_t(y) * std::size_t(width)], ScanLine(y), std::size_t(width));
+  SetPixelFormat(TPixelFormat::pf24bit);
+  SetSize(width, height);  // white
+  SetPalette({});
+  for (std::size_t n = 0; n < rows_decoded; ++n) {
+    const std::uint8_t* in = &indices[std::size_t(order[n]) * std::size_t(width)];
+    std::uint8_t* out = ScanLine(int(order[n]));
+    for (int x = 0; x < width; ++x, out += 3) {
+      const bool known = in[x] < palette.size();
+      out[0] = known ? palette[in[x]].blue : 0;
+      out[1] = known ? palette[in[x]].green : 0;
+      out[2] = known ? palette[in[x]].red : 0;
+    }
+  }
 }
 
 }  // namespace qel
