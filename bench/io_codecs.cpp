@@ -3,7 +3,8 @@
 //   - TIFF LZW strips (48 rows each, horizontally differenced like common writers)
 //     decoded by the string-copying decoder and by the prefix-chain decoder;
 //   - PackBits strips decoded;
-//   - the PNG encoder (row bands deflated on all cores) and the plain libpng encoder;
+//   - the PNG encoder (row bands deflated by libdeflate on all cores) and the plain
+//     libpng encoder at zlib's level 8;
 //   - the GIF frame: octree quantisation and nearest-colour mapping.
 // Prints seconds (best of the repetitions) and megabytes of picture per second.
 //

@@ -6,7 +6,7 @@ set -euo pipefail
 build_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev libopenjp2-7-dev
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev libdeflate-dev libgif-dev libopenjp2-7-dev
   xdg-utils
 )
 test_packages=(

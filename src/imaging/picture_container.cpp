@@ -79,6 +79,14 @@ Picture LoadPictureFileAs(const std::string& path, const GraphicClass& graphic_c
   if (!graphic) throw EInvalidGraphic("Cannot load image. No reader for " + std::string(graphic_class.Name()) + ".");
   graphic->SetObserver(observer);
   graphic->LoadFromFile(path);
+  // A reader that finds no picture in the file says so itself; this catches any that
+  // would hand back an empty one as if it had succeeded.
+  if (graphic->Width() <= 0 || graphic->Height() <= 0) {
+    std::string name = ExtractFileExt(path);
+    if (!name.empty()) name.erase(0, 1);
+    for (char& c : name) c = char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    throw EInvalidGraphic(FormatMessage("Cannot load image. Invalid or unexpected %s image format.", {name}));
+  }
   return CopyToPicture(*graphic, true);
 }
 

@@ -2,12 +2,13 @@
 // on several threads, and the plain libpng encoder it is checked against.
 //
 // The image data is one zlib stream whatever the number of bands: each band of rows
-// is deflated on its own as raw deflate data that starts with the last 32 KiB of the
-// previous band's filtered rows as its dictionary and ends on a byte boundary with an
-// empty stored block (a sync flush), so the bands join into one valid deflate stream;
-// the last band ends the stream. The Adler-32 checksums of the bands are combined into
-// the stream's checksum. Decoders see an ordinary PNG, so the pixels are the same as
-// with one stream; only the compressed bytes differ.
+// is deflated on its own by libdeflate as a whole raw deflate stream, without looking
+// back into the band before it; every band but the last is then made to continue
+// (deflate_join.h: its final-block bit cleared, an empty stored block after it), so
+// the bands join into one valid deflate stream that the last band ends. The Adler-32
+// checksums of the bands are combined into the stream's checksum. Decoders see an
+// ordinary PNG, so the pixels are the same as with one stream; only the compressed
+// bytes differ. Starting a band afresh costs a kilobyte or two of output.
 #pragma once
 
 #include <cstddef>
@@ -49,10 +50,12 @@ struct BandOptions {
 
 // Writes the picture as a PNG file: signature, IHDR (truecolour, 8 bits a sample, not
 // interlaced), tRNS with the transparent colour when the picture is transparent, IDAT
-// chunks of at most 65535 bytes, IEND. Deflate level 8, rows filtered by FilterRow.
+// chunks of at most 65535 bytes, IEND. Rows filtered by FilterRow; the image data
+// deflated more tightly than zlib's level 8 does on pictures (see png_writer.cpp).
 void WritePngInBands(const Picture& picture, TStream& stream, const BandOptions& options);
 
-// The same file made by libpng in one deflate stream (filters Sub and Up, level 8).
+// The same rows made into a file by libpng in one zlib stream (filters Sub and Up,
+// level 8).
 void WritePngWithLibpng(const Picture& picture, TStream& stream);
 
 }  // namespace png

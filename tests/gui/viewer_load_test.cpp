@@ -68,10 +68,11 @@ struct BigFolder {
       fs::create_hard_link(original, folder.Path(name + fs::path(original).extension().string()));
     }
     for (const std::string& original : originals) fs::remove(original);
-    // A PNG cut off in its image data.
+    // A PNG cut off before its first row (a file cut later loads what it holds, with a
+    // warning).
     damaged = folder.Path("p00007-damaged.png");
     fs::copy_file(folder.Path("p00000.png"), damaged);
-    fs::resize_file(damaged, fs::file_size(damaged) / 2);
+    fs::resize_file(damaged, 40);
   }
 };
 

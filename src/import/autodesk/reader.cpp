@@ -92,6 +92,7 @@ void TAutodeskGraphic::LoadFromStream(TStream& stream) {
   StartProgress(msg::kTransfering);
 
   const AutodeskHeader header = ReadHeader(stream);
+  if (header.width == 0 || header.height == 0) GraphicError(msg::kInvalidImage, {kFormatName});
   // Other depths and packed pixels exist only in name; reading them as bytes would
   // show noise.
   if (header.bits_per_pixel != 8) GraphicError(msg::kInvalidColorFormat, {kFormatName});

@@ -11,6 +11,7 @@ constexpr unsigned kNoCode = codec::LZWStringTable::kNoCode;
 
 void TGIFLZWDecoder::Decode(const std::uint8_t*& source, std::uint8_t*& dest, std::size_t packed_size,
                             std::size_t unpacked_size) {
+  produced_ = 0;
   if (initial_code_size_ < 1 || initial_code_size_ >= kMaxCodeWidth) return;
   codec::ByteSource in(source, packed_size);
   codec::ByteSink out(dest, unpacked_size);
@@ -51,6 +52,7 @@ void TGIFLZWDecoder::Decode(const std::uint8_t*& source, std::uint8_t*& dest, st
       }
     }
   }
+  produced_ = std::size_t(out.Position() - dest);
 }
 
 }  // namespace qel

@@ -26,9 +26,12 @@ class TGIFLZWDecoder : public TDecoder {
 
   void Decode(const std::uint8_t*& source, std::uint8_t*& dest, std::size_t packed_size,
               std::size_t unpacked_size) override;
+  // Pixels the last Decode wrote.
+  std::size_t Produced() const { return produced_; }
 
  private:
   unsigned initial_code_size_;
+  std::size_t produced_ = 0;
   codec::LZWStringTable table_;
 };
 

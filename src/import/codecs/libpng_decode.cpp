@@ -4,6 +4,7 @@
 
 #include <csetjmp>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ namespace {
 
 // Ancillary chunks the decoder has no use for; libpng skips them unread instead of
 // inflating compressed text or profiles.
+// Bytes handed to libpng at a time.
+constexpr std::size_t kFeedSize = 64 * 1024;
+
 constexpr png_byte kIgnoredChunks[] = {
     'i', 'C', 'C', 'P', '\0', 'i', 'T', 'X', 't', '\0', 's', 'P', 'L', 'T', '\0', 't', 'E', 'X', 't', '\0',
     'z', 'T', 'X', 't', '\0', 't', 'I', 'M', 'E', '\0', 'e', 'X', 'I', 'f', '\0', 'h', 'I', 'S', 'T', '\0',
@@ -31,9 +35,12 @@ struct DecodeState {
   TStream* stream = nullptr;
   ProgressObserver* observer = nullptr;
   TBitmap* bitmap = nullptr;
-  std::vector<png_bytep> rows;
+  std::uint64_t data_size = 0;  // bytes from the start of the PNG to the end of the stream
   std::string error;
-  bool read_failed = false;
+  std::exception_ptr failure;  // an exception a callback caught, raised again afterwards
+  bool rows_started = false;   // the bitmap is made and rows are coming
+  std::uint64_t rows_done = 0;
+  bool ended = false;          // the image data is complete
 };
 
 DecodeState& StateOf(png_const_structrp png) {
@@ -54,19 +61,6 @@ void OnWarning(png_structp png, png_const_charp message) {
   try {
     if (state.observer && message) state.observer->OnWarning(message);
   } catch (...) {
-  }
-}
-
-void OnRead(png_structp png, png_bytep data, std::size_t length) {
-  auto* state = static_cast<DecodeState*>(png_get_io_ptr(png));
-  bool ok = false;
-  try {
-    ok = state->stream->Read(data, length) == length;
-  } catch (...) {
-  }
-  if (!ok) {
-    state->read_failed = true;
-    png_error(png, "read past the end of the data");
   }
 }
 
@@ -112,36 +106,65 @@ bool SetTransformations(png_structp png, png_infop info) {
   return alpha;
 }
 
-// Every libpng call of one decode. An error inside libpng comes back here through
-// longjmp, so this frame holds no object with a destructor; C++ exceptions thrown by
-// the bitmap pass through it normally.
-bool RunDecode(png_structp png, png_infop info, DecodeState* state) {
+// The header is read: set up the transformations and make the bitmap, white, so that
+// rows the data never reaches stay white.
+void OnInfo(png_structp png, png_infop info) {
+  DecodeState& state = StateOf(png);
+  try {
+    const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+    // The rows as stored (a filter byte each) must come out of the file.
+    const std::uint64_t stored_row =
+        1 + (std::uint64_t(width) * png_get_channels(png, info) * png_get_bit_depth(png, info) + 7) / 8;
+    CheckCodedBytes("PNG", width, height, stored_row * height, state.data_size, kDeflateBytesPerByte);
+    const bool alpha = SetTransformations(png, info);
+    png_read_update_info(png, info);
+    TBitmap& bitmap = *state.bitmap;
+    bitmap.SetPixelFormat(alpha ? TPixelFormat::pf32bit : TPixelFormat::pf24bit);
+    bitmap.SetSize(int(width), int(height));
+    bitmap.SetAlphaBlended(alpha);
+    bitmap.SetTransparent(alpha);
+    if (png_get_rowbytes(png, info) != std::size_t(width) * (alpha ? 4 : 3)) {
+      state.error = FormatMessage(msg::kInvalidColorFormat, {"PNG"});
+      png_longjmp(png, 1);
+    }
+    state.rows_started = true;
+  } catch (...) {
+    state.failure = std::current_exception();
+    png_longjmp(png, 1);
+  }
+}
+
+// A row of a pass joins those the earlier passes gave the bitmap row (libpng spreads
+// the pixels of an early pass over the places of the later ones until they come).
+void OnRow(png_structp png, png_bytep row, png_uint_32 row_number, int) {
+  DecodeState& state = StateOf(png);
+  if (!row || row_number >= png_uint_32(state.bitmap->Height())) return;
+  png_progressive_combine_row(png, state.bitmap->ScanLine(int(row_number)), row);
+  ++state.rows_done;
+}
+
+void OnEnd(png_structp png, png_infop) {
+  StateOf(png).ended = true;
+}
+
+// Feeds the stream to libpng's progressive reader until the image ends or the data
+// does. An error inside libpng comes back here through longjmp, so this frame holds no
+// object with a destructor. False on an error.
+bool RunDecode(png_structp png, png_infop info, DecodeState* state, png_bytep buffer, std::size_t size) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_set_read_fn(png, state, OnRead);
+  png_set_progressive_read_fn(png, state, OnInfo, OnRow, OnEnd);
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks, int(sizeof kIgnoredChunks / 5));
   png_set_user_limits(png, png_uint_32(kMaxPictureSide), png_uint_32(kMaxPictureSide));
-  png_read_info(png, info);
-  const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
-  // The rows as stored (a filter byte each) must come out of what is left of the file.
-  const std::uint64_t stored_row =
-      1 + (std::uint64_t(width) * png_get_channels(png, info) * png_get_bit_depth(png, info) + 7) / 8;
-  CheckCodedBytes("PNG", width, height, stored_row * height, state->stream->Remaining(),
-                  kDeflateBytesPerByte);
-  const bool alpha = SetTransformations(png, info);
-  png_read_update_info(png, info);
-  TBitmap& bitmap = *state->bitmap;
-  bitmap.SetPixelFormat(alpha ? TPixelFormat::pf32bit : TPixelFormat::pf24bit);
-  bitmap.SetSize(int(width), int(height));
-  if (png_get_rowbytes(png, info) != std::size_t(width) * (alpha ? 4 : 3)) {
-    state->error = FormatMessage(msg::kInvalidColorFormat, {"PNG"});
-    return false;
+  while (!state->ended) {
+    std::size_t got = 0;
+    try {
+      got = state->stream->Read(buffer, size);
+    } catch (...) {
+    }
+    if (got == 0) break;
+    png_process_data(png, info, buffer, got);
   }
-  state->rows.resize(height);
-  for (png_uint_32 y = 0; y < height; ++y) state->rows[y] = bitmap.ScanLine(int(y));
-  png_read_image(png, state->rows.data());
-  bitmap.SetAlphaBlended(alpha);
-  bitmap.SetTransparent(alpha);
   return true;
 }
 
@@ -159,18 +182,25 @@ void DecodePng(TStream& stream, TBitmap& bitmap, ProgressObserver* observer) {
   state.stream = &stream;
   state.observer = observer;
   state.bitmap = &bitmap;
+  state.data_size = stream.Remaining();
   PngReadHandle handle(state);
-  bool ok = false;
-  try {
-    ok = RunDecode(handle.Png(), handle.Info(), &state);
-  } catch (...) {
+  std::vector<png_byte> buffer(kFeedSize);
+  const bool ok = RunDecode(handle.Png(), handle.Info(), &state, buffer.data(), buffer.size());
+  if (state.failure) {
     bitmap.ReleaseHandle();
-    throw;
+    std::rethrow_exception(state.failure);
   }
   if (!ok) {
     bitmap.ReleaseHandle();
-    if (state.read_failed) throw EInvalidGraphic(FormatMessage(msg::kStreamReadError, {"PNG"}));
     throw EInvalidGraphic("Cannot load PNG image. " + state.error);
+  }
+  if (!state.ended) {
+    // The data ends early: the rows decoded so far are the picture, if there are any.
+    if (state.rows_done == 0) {
+      bitmap.ReleaseHandle();
+      throw EInvalidGraphic(FormatMessage(msg::kStreamReadError, {"PNG"}));
+    }
+    if (observer) observer->OnWarning(FormatMessage(msg::kImageCutShort, {"PNG"}));
   }
 }
 

@@ -46,26 +46,44 @@ void TTargaRLEDecoder::Decode(const std::uint8_t*& source, std::uint8_t*& dest, 
   std::uint8_t* dst = dest;
   std::size_t pixels_wanted = unpacked_size / b;
 
+  // Writes up to `count` pixels of the current packet; whatever does not fit is carried.
+  // False when the data ends inside a literal.
+  const auto emit = [&](std::size_t count, bool run) {
+    const std::size_t take = std::min(count, pixels_wanted);
+    if (run) {
+      for (std::size_t i = 0; i < take; ++i, dst += b) std::memcpy(dst, run_pixel_, b);
+    } else {
+      const std::size_t copied = std::min(take, std::size_t(src_end - src) / b);
+      std::memcpy(dst, src, copied * b);
+      dst += copied * b;
+      src += copied * b;
+      if (copied < take) {
+        pixels_wanted -= copied;
+        src = src_end;  // a part of a pixel left at the end is used up too
+        carried_ = 0;
+        return false;
+      }
+    }
+    pixels_wanted -= take;
+    carried_ = count - take;
+    carried_run_ = run;
+    return true;
+  };
+
+  if (carried_ > 0 && pixels_wanted > 0 && !emit(carried_, carried_run_)) pixels_wanted = 0;
   while (pixels_wanted > 0 && src < src_end) {
     const std::uint8_t header = *src++;
     const std::size_t count = std::size_t(header & 0x7F) + 1;
-    const std::size_t take = std::min(count, pixels_wanted);
-    const std::size_t available = std::size_t(src_end - src);
     if (header & kRunFlag) {
-      if (available < b) {
+      if (std::size_t(src_end - src) < b) {
         src = src_end;  // the pixel value is cut off
         break;
       }
-      for (std::size_t i = 0; i < take; ++i, dst += b) std::memcpy(dst, src, b);
+      std::memcpy(run_pixel_, src, b);
       src += b;
-      pixels_wanted -= take;
-    } else {
-      const std::size_t copied = std::min(take, available / b);
-      std::memcpy(dst, src, copied * b);
-      dst += copied * b;
-      pixels_wanted -= copied;
-      src += std::min(count * b, available);
-      if (copied < take) break;  // the data ended inside this packet
+      emit(count, true);
+    } else if (!emit(count, false)) {
+      break;  // the data ended inside this packet
     }
   }
   source = src;

@@ -24,14 +24,16 @@ class TTargaRLEDecoder : public TDecoder {
   int BytesPerPixel() const { return bytes_per_pixel_; }
 
   // Expands packets from source into dest. unpacked_size is the room at dest in bytes;
-  // only whole pixels are written. A packet that reaches past that room has its
-  // surplus pixels dropped (their bytes are skipped, so the next call starts at the
-  // next packet). Never reads more than packed_size bytes; a packet cut off by the
-  // end of the data yields the whole pixels that are there. Both pointers are
-  // advanced: source to just after the last packet read, dest past the last byte
-  // written.
+  // only whole pixels are written. The pixels form one stream: a packet that reaches
+  // past the room is carried into the next call, which goes on with it first (a run's
+  // pixel is kept; a literal's remaining pixels are left at source). Never reads more
+  // than packed_size bytes; a packet cut off by the end of the data yields the whole
+  // pixels that are there and is not carried. Both pointers are advanced: source to
+  // just after the last byte used, dest past the last byte written.
   void Decode(const std::uint8_t*& source, std::uint8_t*& dest, std::size_t packed_size,
               std::size_t unpacked_size) override;
+  // Forgets a packet carried over from the last Decode.
+  void DecodeInit() override { carried_ = 0; }
 
   // Packs count pixels of source into dest and returns the number of bytes stored.
   // dest must hold MaxEncodedSize(count) bytes.
@@ -48,6 +50,11 @@ class TTargaRLEDecoder : public TDecoder {
  private:
   int depth_;
   int bytes_per_pixel_;
+  // The packet the last Decode left unfinished: pixels still to come, and for a run
+  // the pixel value repeated.
+  std::size_t carried_ = 0;
+  bool carried_run_ = false;
+  std::uint8_t run_pixel_[4] = {};
 };
 
 }  // namespace qel

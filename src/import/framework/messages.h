@@ -15,6 +15,8 @@ inline constexpr const char* kInvalidPalette = "Cannot load image. Palette in %s
 inline constexpr const char* kUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
 inline constexpr const char* kDuplicateRegistration = "Attempt to register %s twice.";
 inline constexpr const char* kCompressionScheme = "The compression scheme is";
+// A warning, not an error: the picture is shown as far as the data goes.
+inline constexpr const char* kImageCutShort = "The %s file ends before its picture does; the rest is left white.";
 
 inline constexpr const char* kLZ77DecompressionError = "LZ77 decompression error.";
 inline constexpr const char* kJPEGEndOfInput = "JPEG decompression error. Unexpected end of input.";

@@ -56,13 +56,23 @@ void SkipGifSubBlocks(TStream& stream) {
   }
 }
 
-std::vector<std::uint8_t> ReadGifSubBlocks(TStream& stream) {
+std::vector<std::uint8_t> ReadGifSubBlocks(TStream& stream, bool* complete) {
   std::vector<std::uint8_t> data;
+  if (complete) *complete = true;
   for (;;) {
+    if (complete && stream.Remaining() == 0) {
+      *complete = false;
+      return data;
+    }
     const std::uint8_t size = stream.ReadByte();
     if (size == 0) return data;
     const std::size_t start = data.size();
     data.resize(start + size);
+    if (complete && stream.Remaining() < size) {
+      data.resize(start + stream.Read(data.data() + start, size));
+      *complete = false;
+      return data;
+    }
     stream.ReadBuffer(data.data() + start, size);
   }
 }

@@ -72,8 +72,9 @@ std::uint8_t SkipToGifImage(TStream& stream);
 void SkipGifSubBlocks(TStream& stream);
 
 // The data sub-blocks of an image joined into one buffer (at most the rest of the
-// stream). A stream that ends before the terminating empty block raises EReadError.
-std::vector<std::uint8_t> ReadGifSubBlocks(TStream& stream);
+// stream). A stream that ends before the terminating empty block raises EReadError,
+// or, when complete is given, gives the bytes there are and sets *complete to false.
+std::vector<std::uint8_t> ReadGifSubBlocks(TStream& stream, bool* complete = nullptr);
 
 // The bitmap row each decoded row goes to, in decoding order: 0, 1, 2, ... or, for an
 // interlaced image, rows 0, 8, 16, ..., then 4, 12, ..., then 2, 6, ..., then 1, 3, ...

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "imaging/errors.h"
+#include "imaging/graphic.h"
 #include "imaging/stream.h"
 #include "import/framework/bitmap.h"
 #include "import/framework/coded_size.h"
@@ -116,20 +117,30 @@ int ReadUpToFirstImage(GifFileType* gif) {
 }
 
 // Reads the frame's rows into the canvas of indices, in the file's order; interlaced
-// frames come in four passes.
-void ReadFrame(GifFileType* gif, std::vector<GifPixelType>& canvas, int canvas_width) {
+// frames come in four passes. Marks each canvas row the frame fills. When the data
+// fails after some rows, the rows read so far are kept and false is returned; a frame
+// of which no row can be read is an error.
+bool ReadFrame(GifFileType* gif, std::vector<GifPixelType>& canvas, int canvas_width,
+               std::vector<bool>& decoded) {
   const GifImageDesc& d = gif->Image;
-  if (d.Width <= 0 || d.Height <= 0) return;
+  if (d.Width <= 0 || d.Height <= 0) return true;
   static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
   const int passes = d.Interlace ? 4 : 1;
+  bool any = false;
   for (int pass = 0; pass < passes; ++pass) {
     const int start = d.Interlace ? kStart[pass] : 0, step = d.Interlace ? kStep[pass] : 1;
     for (int y = start; y < d.Height; y += step) {
       GifPixelType* row =
           canvas.data() + std::size_t(d.Top + y) * std::size_t(canvas_width) + std::size_t(d.Left);
-      if (DGifGetLine(gif, row, d.Width) == GIF_ERROR) Fail(gif->Error);
+      if (DGifGetLine(gif, row, d.Width) == GIF_ERROR) {
+        if (!any) Fail(gif->Error);
+        return false;
+      }
+      decoded[std::size_t(d.Top + y)] = true;
+      any = true;
     }
   }
+  return true;
 }
 
 Palette PaletteOf(const ColorMapObject* map) {
@@ -143,7 +154,7 @@ Palette PaletteOf(const ColorMapObject* map) {
 
 }  // namespace
 
-void DecodeGifFirstFrame(TStream& stream, TBitmap& bitmap) {
+void DecodeGifFirstFrame(TStream& stream, TBitmap& bitmap, ProgressObserver* observer) {
   bitmap.ReleaseHandle();
   GifSource source{&stream};
   GifHandle gif = Open(source);
@@ -159,8 +170,15 @@ void DecodeGifFirstFrame(TStream& stream, TBitmap& bitmap) {
   const GifPixelType fill = transparent != NO_TRANSPARENT_COLOR ? GifPixelType(transparent) : 0;
   std::vector<GifPixelType> canvas;
   canvas.assign(std::size_t(width) * std::size_t(height), fill);
-  ReadFrame(gif.get(), canvas, width);
+  std::vector<bool> decoded(std::size_t(height), false);
+  const bool complete = ReadFrame(gif.get(), canvas, width, decoded);
+  const int frame_left = frame.Left, frame_top = frame.Top, frame_width = frame.Width,
+            frame_height = frame.Height;
   gif.reset();
+  // Rows of the frame the data did not reach are left white.
+  const auto missing = [&](int y) {
+    return !complete && y >= frame_top && y < frame_top + frame_height && !decoded[std::size_t(y)];
+  };
 
   // Indices to colours; an index the palette lacks is black, and without a palette
   // the index is a grey level.
@@ -184,6 +202,20 @@ void DecodeGifFirstFrame(TStream& stream, TBitmap& bitmap) {
   for (int y = 0; y < height; ++y) {
     const GifPixelType* src = canvas.data() + std::size_t(y) * std::size_t(width);
     std::uint8_t* dst = bitmap.ScanLine(y);
+    if (missing(y)) {
+      const std::size_t bytes = has_transparent_pixels ? 4 : 3;
+      for (int x = frame_left; x < frame_left + frame_width && x < width; ++x)
+        std::memset(dst + bytes * std::size_t(x), 0xFF, bytes);
+      if (frame_left > 0 || frame_left + frame_width < width) {
+        // The canvas around the frame keeps its colour.
+        for (int x = 0; x < width; ++x) {
+          if (x >= frame_left && x < frame_left + frame_width) continue;
+          std::memcpy(dst + bytes * std::size_t(x), lookup[src[x]], 3);
+          if (bytes == 4) dst[4 * x + 3] = src[x] == transparent ? 0 : 255;
+        }
+      }
+      continue;
+    }
     if (has_transparent_pixels) {
       for (int x = 0; x < width; ++x, dst += 4) {
         std::memcpy(dst, lookup[src[x]], 3);
@@ -196,6 +228,7 @@ void DecodeGifFirstFrame(TStream& stream, TBitmap& bitmap) {
   bitmap.SetAlphaBlended(has_transparent_pixels);
   bitmap.SetTransparent(has_transparent_pixels);
   bitmap.SetPalette(palette);
+  if (!complete && observer) observer->OnWarning(FormatMessage(msg::kImageCutShort, {"GIF"}));
 }
 
 }  // namespace qel

@@ -10,7 +10,7 @@ const GraphicClass& TGIFImage::StaticClass() {
 }
 
 void TGIFImage::LoadFromStream(TStream& stream) {
-  DecodeGifFirstFrame(stream, bitmap_);
+  DecodeGifFirstFrame(stream, bitmap_, Observer());
 }
 
 }  // namespace qel

@@ -73,7 +73,7 @@ bool TGIFGraphic::ReadProperties(TStream& stream, int image_index) {
     p.Height = screen.height;
     if (screen.HasGlobalTable()) stream.Skip(std::int64_t(screen.TableEntries() * 3));
     const std::uint8_t block = SkipToGifImage(stream);
-    if (block == 0) return false;  // neither an image nor the trailer
+    if (block == 0) return TImportGraphic::ReadProperties(stream, image_index);  // neither image nor trailer
     if (block == GifBlock::kImage) {
       const GifImageDescriptor image = ReadGifImageDescriptor(stream);
       if (image.width != 0) p.Width = image.width;
@@ -84,7 +84,9 @@ bool TGIFGraphic::ReadProperties(TStream& stream, int image_index) {
     }
     p.BitsPerPixel = p.BitsPerSample;
   } catch (const EReadError&) {
-    return false;  // the file ends inside the header or the blocks before the image
+    // The file ends inside the header or the blocks before the image: nothing of what
+    // was read is kept.
+    return TImportGraphic::ReadProperties(stream, image_index);
   }
   return true;
 }
@@ -111,7 +113,8 @@ void TGIFGraphic::LoadFirstImage(TStream& stream) {
   if (screen.HasGlobalTable()) palette = ReadGifColorTable(stream, screen.TableEntries());
   const std::uint8_t block = SkipToGifImage(stream);
   EndProgress(msg::kPreparing);
-  if (block == GifBlock::kTrailer) return;  // a file without images: the bitmap stays empty
+  // A file without images has nothing to show.
+  if (block == GifBlock::kTrailer) Fail(msg::kInvalidImage);
   if (block != GifBlock::kImage) throw EReadError();
 
   StartProgress(msg::kLoadingData);
@@ -124,8 +127,9 @@ void TGIFGraphic::LoadFirstImage(TStream& stream) {
   if (code_size < 1 || code_size > kMaxMinimumCodeSize) {
     GraphicError(msg::kUnsupportedFeature, {"LZW code size " + std::to_string(code_size), kShortName});
   }
-  const std::vector<std::uint8_t> data = ReadGifSubBlocks(stream);
-  if (width == 0 || height == 0) return;
+  if (width == 0 || height == 0) Fail(msg::kInvalidImage);
+  bool data_complete = true;
+  const std::vector<std::uint8_t> data = ReadGifSubBlocks(stream, &data_complete);
 
   // The decoder writes no more than the image holds; pixels it cannot produce from the
   // data stay index 0. A picture the data cannot plausibly describe is refused before
@@ -138,6 +142,11 @@ void TGIFGraphic::LoadFirstImage(TStream& stream) {
   std::uint8_t* dest = pixels.data();
   decoder.Decode(source, dest, data.size(), pixels.size());
   decoder.DecodeEnd();
+  // Data that ends before the picture does (cut off, or closed early) gives the rows
+  // it holds; without a single row there is nothing to show.
+  const std::size_t rows_decoded = decoder.Produced() / width;
+  if (decoder.Produced() < pixels.size() && rows_decoded == 0)
+    Fail(data_complete ? msg::kInvalidImage : msg::kStreamReadError);
 
   SetSize(int(width), int(height));
   SetPalette(std::move(palette));
@@ -149,7 +158,32 @@ void TGIFGraphic::LoadFirstImage(TStream& stream) {
     std::memcpy(ScanLine(int(order[n])), pixels.data() + n * width, width);
     if (n >= last_pass_start) RowProgress(std::uint32_t(n + 1), height, msg::kTransfering);
   }
+  if (decoder.Produced() < pixels.size()) {
+    LeaveMissingRowsWhite(order, rows_decoded);
+    Warning(FormatMessage(msg::kImageCutShort, {kShortName}));
+  }
   EndProgress(msg::kTransfering);
+}
+
+void TGIFGraphic::LeaveMissingRowsWhite(const std::vector<std::uint32_t>& order, std::size_t rows_decoded) {
+  // A palette need not hold white: the picture becomes 24-bit.
+  const int width = Width(), height = Height();
+  const Palette palette = PaletteRef();
+  std::vector<std::uint8_t> indices(std::size_t(width) * std::size_t(height));
+  for (int y = 0; y < height; ++y) std::memcpy(&indices[std::size_t(y) * std::size_t(width)], ScanLine(y), std::size_t(width));
+  SetPixelFormat(TPixelFormat::pf24bit);
+  SetSize(width, height);  // white
+  SetPalette({});
+  for (std::size_t n = 0; n < rows_decoded; ++n) {
+    const std::uint8_t* in = &indices[std::size_t(order[n]) * std::size_t(width)];
+    std::uint8_t* out = ScanLine(int(order[n]));
+    for (int x = 0; x < width; ++x, out += 3) {
+      const bool known = in[x] < palette.size();
+      out[0] = known ? palette[in[x]].blue : 0;
+      out[1] = known ? palette[in[x]].green : 0;
+      out[2] = known ? palette[in[x]].red : 0;
+    }
+  }
 }
 
 }  // namespace qel

@@ -105,19 +105,12 @@ bool AnyAlpha(const TBitmap& bitmap) {
 }
 
 // Makes out the icon's picture from the colour bitmap and its transparency: the
-// alpha of a 32-bit colour bitmap when it has any (mask == nullptr), else the mask
-// (1 = transparent). The result is 24-bit when nothing is transparent, else 32-bit
-// alpha-blended.
+// alpha of a 32-bit colour bitmap when it has any (mask == nullptr), drawn over white
+// by the readers' rule for declared alpha, else the mask (1 = transparent; the result
+// is 24-bit when nothing is transparent, else 32-bit alpha-blended).
 void Compose(const TBitmap& colors, const std::vector<std::uint8_t>* mask, TBitmap& out) {
   const int w = colors.Width(), h = colors.Height();
-  bool transparent = false;
-  if (mask) {
-    transparent = std::find(mask->begin(), mask->end(), 1) != mask->end();
-  } else {
-    for (int y = 0; y < h && !transparent; ++y) {
-      for (int x = 0; x < w && !transparent; ++x) transparent = colors.ScanLine(y)[4 * x + 3] != 255;
-    }
-  }
+  const bool transparent = !mask || std::find(mask->begin(), mask->end(), 1) != mask->end();
   out.ReleaseHandle();
   out.SetPixelFormat(transparent ? TPixelFormat::pf32bit : TPixelFormat::pf24bit);
   out.SetSize(w, h);
@@ -135,9 +128,13 @@ void Compose(const TBitmap& colors, const std::vector<std::uint8_t>* mask, TBitm
                             : colors.ScanLine(y)[4 * x + 3];
     }
   }
+  out.SetPalette(colors.GetPalette());
+  if (!mask) {
+    ApplyDeclaredAlpha(out, AlphaKind::kUnassociated);  // icons keep their colours apart from the alpha
+    return;
+  }
   out.SetAlphaBlended(transparent);
   out.SetTransparent(transparent);
-  out.SetPalette(colors.GetPalette());
 }
 
 // A BMP entry: an information header whose height counts the colour bitmap and the

@@ -118,12 +118,8 @@ class EmfArgs : public MetafileArgs {
   MetafileRecordReader r_;
 };
 
-// The records both kinds of metafile share, and what they mean.
-struct SharedRecord {
-  std::uint32_t type;
-  MetafileCall call;
-};
-constexpr SharedRecord kSharedRecords[] = {
+// The records this kind shares with the other, and what they mean.
+constexpr SharedRecord<std::uint32_t> kSharedRecords[] = {
     {kSetMapMode, MetafileCall::kSetMapMode},
     {kSetBkMode, MetafileCall::kSetBkMode},
     {kSetPolyFillMode, MetafileCall::kSetPolyFillMode},
@@ -153,13 +149,6 @@ constexpr SharedRecord kSharedRecords[] = {
     {kSetPixelV, MetafileCall::kSetPixel},
     {kDeleteObject, MetafileCall::kDeleteObject},
 };
-
-std::optional<MetafileCall> SharedCall(std::uint32_t type) {
-  for (const SharedRecord& shared : kSharedRecords) {
-    if (shared.type == type) return shared.call;
-  }
-  return std::nullopt;
-}
 
 class EmfPlayer {
  public:
@@ -365,7 +354,7 @@ void EmfPlayer::Blit(const EmfRecord& record) {
 }
 
 void EmfPlayer::Play(const EmfRecord& record) {
-  if (const std::optional<MetafileCall> call = SharedCall(record.type)) {
+  if (const std::optional<MetafileCall> call = FindSharedCall(kSharedRecords, record.type)) {
     EmfArgs args(record);
     core_.Play(*call, args);
     return;

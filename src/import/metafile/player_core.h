@@ -46,6 +46,21 @@ enum class MetafileCall {
   kDeleteObject,
 };
 
+// A row of a player's table of the records it hands to the core.
+template <typename Code>
+struct SharedRecord {
+  Code code;
+  MetafileCall call;
+};
+
+template <typename Code, std::size_t N>
+std::optional<MetafileCall> FindSharedCall(const SharedRecord<Code> (&table)[N], Code code) {
+  for (const SharedRecord<Code>& row : table) {
+    if (row.code == code) return row.call;
+  }
+  return std::nullopt;
+}
+
 // The arguments of one record in their logical order (left before right, x before y,
 // the numerator before the denominator), whatever their width and their order in the
 // file. Reads past the record fail with EInvalidGraphic.

@@ -97,12 +97,8 @@ class WmfArgs : public MetafileArgs {
   std::size_t end_;
 };
 
-// The records both kinds of metafile share, and what they mean.
-struct SharedRecord {
-  std::uint16_t function;
-  MetafileCall call;
-};
-constexpr SharedRecord kSharedRecords[] = {
+// The records this kind shares with the other, and what they mean.
+constexpr SharedRecord<std::uint16_t> kSharedRecords[] = {
     {kSetMapMode, MetafileCall::kSetMapMode},
     {kSetBkMode, MetafileCall::kSetBkMode},
     {kSetPolyFillMode, MetafileCall::kSetPolyFillMode},
@@ -133,13 +129,6 @@ constexpr SharedRecord kSharedRecords[] = {
     {kDeleteObject, MetafileCall::kDeleteObject},
 };
 
-std::optional<MetafileCall> SharedCall(std::uint16_t function) {
-  for (const SharedRecord& shared : kSharedRecords) {
-    if (shared.function == function) return shared.call;
-  }
-  return std::nullopt;
-}
-
 class WmfPlayer {
  public:
   WmfPlayer(MetafileDC& dc, std::uint32_t object_count) : core_(dc, object_count), dc_(dc) {}
@@ -159,7 +148,7 @@ class WmfPlayer {
 };
 
 void WmfPlayer::Play(const WmfRecord& record) {
-  if (const std::optional<MetafileCall> call = SharedCall(record.function)) {
+  if (const std::optional<MetafileCall> call = FindSharedCall(kSharedRecords, record.function)) {
     WmfArgs args(record);
     core_.Play(*call, args);
     return;

@@ -9,6 +9,7 @@
 #include "import/framework/messages.h"
 #include "import/pcd/layout.h"
 #include "import/pcd/upsample.h"
+#include "import/pcd/ycc.h"
 
 namespace qel {
 
@@ -16,7 +17,7 @@ namespace {
 
 constexpr std::uint32_t kBaseWidth = kPcdSmallestWidth << kPcdBaseResolution;
 constexpr std::uint32_t kBaseHeight = kPcdSmallestHeight << kPcdBaseResolution;
-constexpr float kLumaWeights[3] = {0.2125f, 0.7154f, 0.0721f};
+constexpr const char* kShortName = "PCD";
 
 // Reads the header sectors; false when the stream is too short for them.
 bool ReadHeader(TStream& stream, PcdHeader& header) {
@@ -65,7 +66,7 @@ bool TPCDGraphic::ReadProperties(TStream& stream, int image_index) {
 void TPCDGraphic::LoadFromStream(TStream& stream) {
   ReleaseHandle();
   base_position_ = stream.Position();
-  if (!ReadProperties(stream, kPcdBaseResolution)) return;
+  if (!ReadProperties(stream, kPcdBaseResolution)) GraphicError(msg::kInvalidImage, {kShortName});
   StartProgress(msg::kPreparing);
   const TImageProperties& p = ImageProperties();
 
@@ -78,16 +79,7 @@ void TPCDGraphic::LoadFromStream(TStream& stream) {
   if (start + width * height * 3 / 2 > stream.Size()) throw EReadError();
   stream.SetPosition(start);
 
-  TColorManager& cm = ColorManager();
-  cm.SourceOptions() = 0;
-  cm.TargetOptions() = 0;
-  cm.SetSourceColorScheme(ColorScheme::schPhotoYCC);
-  cm.SetSourceBitsPerSample(8);
-  cm.SetSourceSamplesPerPixel(3);
-  cm.SetTargetColorScheme(ColorScheme::schBGR);
-  cm.SetTargetBitsPerSample(8);
-  cm.SetTargetSamplesPerPixel(3);
-  cm.SetYCbCrParameters(kLumaWeights, 2, 2);
+  const PhotoYccConverter ycc;
   SetPixelFormat(TPixelFormat::pf24bit);
 
   std::vector<std::uint8_t> luma(width * height), chroma1(width * height), chroma2(width * height);
@@ -111,11 +103,11 @@ void TPCDGraphic::LoadFromStream(TStream& stream) {
   StartProgress(msg::kTransfering);
   std::vector<std::uint8_t> turned(width * 3);
   for (std::size_t i = 0; i < height; ++i) {
-    const std::uint8_t* planes[3] = {&luma[i * width], &chroma1[i * width], &chroma2[i * width]};
+    const std::size_t row = i * width;
     if (!portrait) {
-      cm.ConvertRow(planes, ScanLine(int(i)), width);
+      ycc.ConvertRow(&luma[row], &chroma1[row], &chroma2[row], ScanLine(int(i)), width);
     } else {
-      cm.ConvertRow(planes, turned.data(), width);
+      ycc.ConvertRow(&luma[row], &chroma1[row], &chroma2[row], turned.data(), width);
       for (std::size_t x = 0; x < width; ++x) {
         // Source pixel x of row i: column i of row 767 - x, or column 511 - i of row x.
         const bool left = rotation == PcdRotation::kPortraitLeft;

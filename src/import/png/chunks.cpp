@@ -40,6 +40,16 @@ bool PngChunkReader::TryReadHeader() {
   const std::uint32_t length = stream_.ReadU32BE();
   PngChunkType type;
   stream_.ReadBuffer(type.letters.data(), type.letters.size());
+  cut_ = false;
+  if (length <= kPngMaxChunkLength && type.Is("IDAT") &&
+      stream_.Remaining() < std::uint64_t(length) + kPngChunkCrcSize) {
+    // Image data cut off by the end of the file: what there is of it, unchecked.
+    type_ = type;
+    length_ = length;
+    left_ = std::uint32_t(std::min<std::uint64_t>(length, stream_.Remaining()));
+    cut_ = true;
+    return true;
+  }
   if (length > kPngMaxChunkLength || stream_.Remaining() < std::uint64_t(length) + kPngChunkCrcSize) {
     stream_.SetPosition(start);
     return false;

@@ -39,10 +39,13 @@ class PngChunkReader {
 
   // Reads the length and type of the chunk at the stream's position and starts its CRC.
   // A chunk that does not fit in the rest of the stream (data and CRC) raises the
-  // stream error of PNG files before anything of it is read.
+  // stream error of PNG files before anything of it is read, except image data (IDAT):
+  // the part of it there is can be read, without a CRC check (Cut()).
   void ReadHeader();
   // The same, answering false instead of raising when no whole chunk is left.
   bool TryReadHeader();
+  // The current chunk is image data cut off by the end of the stream.
+  bool Cut() const { return cut_; }
 
   const PngChunkType& Type() const { return type_; }
   std::uint32_t Length() const { return length_; }
@@ -71,6 +74,7 @@ class PngChunkReader {
   std::uint32_t left_ = 0;
   std::uint32_t crc_ = 0;
   bool crc_pending_ = false;
+  bool cut_ = false;
 };
 
 }  // namespace qel

@@ -50,7 +50,10 @@ bool PngDataInflater::NextInput() {
       return true;
     }
     chunks_.SkipChecked();  // the CRC of a chunk whose data is all read (or empty)
-    chunks_.ReadHeader();
+    if (chunks_.Cut() || !chunks_.TryReadHeader()) {
+      chunks_ended_ = data_cut_ = true;  // the file ends here
+      return false;
+    }
     chunks_ended_ = !chunks_.Type().Is("IDAT");
   }
   return false;
@@ -71,14 +74,15 @@ std::size_t PngDataInflater::InflateSome(std::uint8_t* out, std::size_t size) {
   return std::size_t(dest - out);
 }
 
-void PngDataInflater::Inflate(std::span<std::uint8_t> out) {
+bool PngDataInflater::Inflate(std::span<std::uint8_t> out) {
   std::size_t done = 0;
   while (done < out.size()) {
     if (stream_ended_) Fail(msg::kExtraCompressedData);
-    if (available_ == 0 && !NextInput()) Fail(msg::kImageCompression);
+    if (available_ == 0 && !NextInput()) return false;
     done += InflateSome(out.data() + done, out.size() - done);
     if (stream_ended_ && (done < out.size() || InputLeft())) Fail(msg::kExtraCompressedData);
   }
+  return true;
 }
 
 void PngDataInflater::Finish() {

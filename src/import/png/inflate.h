@@ -22,11 +22,14 @@ class PngDataInflater {
   PngDataInflater(const PngDataInflater&) = delete;
   PngDataInflater& operator=(const PngDataInflater&) = delete;
 
-  // Inflates exactly out.size() bytes. Raises "Cannot load image. Compression error
-  // found in PNG file." for data that is not a zlib stream or ends with the IDAT
-  // chunks before the row does, and "... Extra compressed data found ..." when the
-  // stream ends before the row does or with data left in its chunk.
-  void Inflate(std::span<std::uint8_t> out);
+  // Inflates exactly out.size() bytes; false when the image data (the IDAT chunks, or
+  // the file) ends before they are all there. Raises "Cannot load image. Compression
+  // error found in PNG file." for data that is not a zlib stream, and "... Extra
+  // compressed data found ..." when the zlib stream ends before the row does or with
+  // data left in its chunk.
+  bool Inflate(std::span<std::uint8_t> out);
+  // The image data ended with the file, not with its last IDAT chunk.
+  bool DataCut() const { return data_cut_; }
   // After the last row: the stream must give no more bytes (extra data otherwise);
   // then the rest of the IDAT chunks is read, CRCs checked. The chunk reader is left
   // holding the header of the chunk after them.
@@ -47,6 +50,7 @@ class PngDataInflater {
   std::size_t available_ = 0;
   bool stream_ended_ = false;
   bool chunks_ended_ = false;
+  bool data_cut_ = false;
 };
 
 }  // namespace qel

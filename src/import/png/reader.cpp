@@ -190,6 +190,7 @@ void TPNGGraphic::LoadChunks(TStream& stream) {
       if (!image_decoded_) {
         // Takes every consecutive IDAT chunk and leaves the header of the next chunk read.
         DecodeImage(chunks);
+        if (data_cut_) break;  // the file ended inside the image data
         continue;
       }
       chunks.SkipChecked();
@@ -223,6 +224,7 @@ void TPNGGraphic::ResetImageState() {
   transparent_samples_.reset();
   background_ = kWhite;
   image_decoded_ = false;
+  data_cut_ = false;
 }
 
 void TPNGGraphic::SetUpColorManager() {
@@ -379,36 +381,49 @@ void TPNGGraphic::DecodeImage(PngChunkReader& chunks) {
   std::vector<std::uint8_t> current(full_row + 1), previous(full_row + 1);
 
   PngDataInflater inflater(chunks);
+  std::uint64_t rows_done = 0;
+  // False when the image data ends before the row is there.
   const auto decode_row = [&](std::size_t row_bytes, std::uint32_t y, std::uint8_t mask) {
     const std::span<std::uint8_t> row(current.data(), row_bytes + 1);
-    inflater.Inflate(row);
+    if (!inflater.Inflate(row)) return false;
     const std::span<const std::uint8_t> above(previous.data() + 1, row_bytes);
     if (!UnfilterPngRow(row[0], row.subspan(1), above, bytes_per_pixel)) Fail(msg::kImageCompression);
     cm.ConvertRow(row.data() + 1, ScanLine(int(y)), width, mask);
     std::swap(current, previous);
+    ++rows_done;
+    return true;
   };
 
+  bool complete = true;
   if (!header_.Interlaced()) {
-    for (std::uint32_t y = 0; y < height; ++y) {
-      decode_row(full_row, y, 0xFF);
+    for (std::uint32_t y = 0; y < height && complete; ++y) {
+      complete = decode_row(full_row, y, 0xFF);
       RowProgress(y + 1, height, msg::kTransfering);
     }
   } else {
-    for (std::size_t pass = 0; pass < kAdam7Passes.size(); ++pass) {
+    for (std::size_t pass = 0; pass < kAdam7Passes.size() && complete; ++pass) {
       const Adam7Pass& p = kAdam7Passes[pass];
       const std::uint32_t columns = p.ColumnsIn(width);
       if (columns == 0) continue;
       const std::size_t row_bytes = layout_.RowBytes(columns, depth);
       std::fill_n(previous.begin(), row_bytes + 1, 0);  // the first row of a pass has nothing above
       const bool last_pass = pass + 1 == kAdam7Passes.size();
-      for (std::uint32_t y = p.start_row; y < height; y += p.row_step) {
-        decode_row(row_bytes, y, p.mask);
+      for (std::uint32_t y = p.start_row; y < height && complete; y += p.row_step) {
+        complete = decode_row(row_bytes, y, p.mask);
         if (last_pass) RowProgress(y + 1, height, msg::kTransfering);
       }
     }
   }
-  inflater.Finish();
   image_decoded_ = true;
+  if (complete) {
+    inflater.Finish();
+    return;
+  }
+  // The image data ends early: the rows decoded so far are the picture, the rest shows
+  // the background, if there is a row at all.
+  if (rows_done == 0) Fail(inflater.DataCut() ? msg::kStreamReadError : msg::kImageCompression);
+  data_cut_ = inflater.DataCut();
+  Warning(FormatMessage(msg::kImageCutShort, {kShortName}));
 }
 
 }  // namespace qel

@@ -63,6 +63,7 @@ class TPNGGraphic : public TImportGraphic {
   std::optional<Samples> transparent_samples_;
   TColor background_ = 0xFFFFFF;
   bool image_decoded_ = false;
+  bool data_cut_ = false;  // the file ended inside the image data
 };
 
 }  // namespace qel

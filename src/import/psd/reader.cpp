@@ -85,6 +85,23 @@ ColorScheme SchemeFor(PsdColorMode mode, int channels) {
   return ColorScheme::schUnknown;
 }
 
+// The merged image of a file with transparency holds its colours drawn over white.
+// Takes the white out again (colours as they are under the alpha, as the usual readers
+// take them), clamping where a writer stored colours darker than that allows.
+void RemoveWhiteMatte(TBitmap& bitmap) {
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    std::uint8_t* p = bitmap.ScanLine(y);
+    for (int x = 0; x < bitmap.Width(); ++x, p += 4) {
+      const int a = p[3];
+      if (a == 0 || a == 255) continue;
+      for (int c = 0; c < 3; ++c) {
+        const int straight = ((int(p[c]) - (255 - a)) * 255 + a / 2) / a;
+        p[c] = std::uint8_t(std::clamp(straight, 0, 255));
+      }
+    }
+  }
+}
+
 std::size_t RowBytes(std::uint32_t width, int depth) {
   return depth == 1 ? (std::size_t(width) + 7) / 8 : std::size_t(width) * std::size_t(depth / 8);
 }
@@ -142,6 +159,7 @@ void TPSDGraphic::LoadFromStream(TStream& stream) {
   if (!plan) GraphicError(msg::kInvalidColorFormat, {kShortName});
   if (layout->compression > std::uint16_t(PsdCompression::kPackBits))
     GraphicError(msg::kUnsupportedFeature, {"The compression scheme is ZIP", kShortName});
+  if (p.Width == 0 || p.Height == 0) GraphicError(msg::kInvalidImage, {kShortName});
   CheckPictureSize(p.Width, p.Height);
 
   TColorManager& cm = ColorManager();
@@ -196,6 +214,12 @@ void TPSDGraphic::LoadFromStream(TStream& stream) {
     }
     cm.ConvertRow(pointers, ScanLine(int(y)), p.Width);
     RowProgress(y + 1, p.Height, msg::kTransfering);
+  }
+  // The first channel after the colours of an RGB file is its transparency (the extra
+  // channels of a multichannel file are inks, kept but not drawn).
+  if (plan->target == ColorScheme::schBGRA && h.Mode() == PsdColorMode::kRGB) {
+    RemoveWhiteMatte(*this);
+    ApplyDeclaredAlpha(*this, AlphaKind::kUnassociated);
   }
   EndProgress(msg::kTransfering);
 }

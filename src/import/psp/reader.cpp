@@ -243,6 +243,8 @@ bool TPSPGraphic::ReadLayer(TStream& stream, std::uint64_t layer_end, std::size_
   }
   EndProgress(msg::kLoadingData);
   TransferLayer(layer);
+  // A layer's transparency is an alpha the colours are not multiplied by.
+  if (layer.planes.size() == 4) ApplyDeclaredAlpha(*this, AlphaKind::kUnassociated);
   return true;
 }
 

@@ -76,7 +76,7 @@ bool TRLAGraphic::ReadProperties(TStream& stream, int image_index) {
 void TRLAGraphic::LoadFromStream(TStream& stream) {
   ReleaseHandle();
   base_position_ = stream.Position();
-  if (!ReadProperties(stream, 0)) return;
+  if (!ReadProperties(stream, 0)) GraphicError(msg::kInvalidImage, {kShortName});
   stream.SetPosition(base_position_);
   StartProgress(msg::kTransfering);
 
@@ -100,11 +100,9 @@ void TRLAGraphic::LoadFromStream(TStream& stream) {
   cm.SetTargetBitsPerSample(8);
   cm.SetSourceColorScheme(p.ColorScheme);
   cm.SetTargetColorScheme(matte ? ColorScheme::schBGRA : ColorScheme::schBGR);
-  if (p.FileGamma != 1.0f) {
-    cm.SetGamma(p.FileGamma, 2.2f);
-    cm.TargetOptions() |= ColorOptions::kApplyGamma;
-    p.Flags |= ImageFlags::kUseGamma;
-  }
+  // The gamma text names the gamma the pixels were corrected for, so that they show
+  // as stored on a display of that gamma; they are taken as they are (FileGamma keeps
+  // the text's value).
 
   // The row table, and enough bytes after it for every row, before the bitmap is made.
   const std::uint64_t table_size = std::uint64_t(p.Height) * 4;
@@ -134,6 +132,8 @@ void TRLAGraphic::LoadFromStream(TStream& stream) {
     cm.ConvertRow(pointers, ScanLine(int(y)), p.Width);
     RowProgress(i + 1, p.Height, msg::kTransfering);
   }
+  // Renderers store their colours multiplied by the matte.
+  if (matte) ApplyDeclaredAlpha(*this, AlphaKind::kAssociated);
   EndProgress(msg::kTransfering);
 }
 

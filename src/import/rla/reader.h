@@ -1,7 +1,7 @@
 // TRLAGraphic: Alias/Wavefront run-length images. RGB with an optional matte channel
-// (kept in the bitmap as alpha), 8 bits a channel, each channel of each row
+// (premultiplied alpha, drawn over white), 8 bits a channel, each channel of each row
 // compressed on its own, rows stored top first or bottom first. The file's gamma is
-// applied to the colours.
+// reported, the colours are shown as stored.
 #pragma once
 
 #include "import/framework/import_graphic.h"
@@ -15,7 +15,7 @@ class TRLAGraphic : public TImportGraphic {
 
   bool RecognizesStream(TStream& stream) const override;
   bool ReadProperties(TStream& stream, int image_index) override;
-  // A stream that holds no image of this format leaves the bitmap empty.
+  // A stream that holds no image of this format raises the invalid-format message.
   void LoadFromStream(TStream& stream) override;
 };
 

@@ -117,6 +117,7 @@ void TSGIGraphic::LoadFromStream(TStream& stream) {
   if (channels == 0 || channels > kMaxChannels) GraphicError(msg::kInvalidColorFormat, {kFormatName});
   const std::uint32_t width = header.x_size;
   const std::uint32_t height = header.y_size;
+  if (width == 0 || height == 0) GraphicError(msg::kInvalidImage, {kFormatName});
   CheckPictureSize(width, height);
 
   // Gray images show their first channel (a second one, alpha, is not drawn).
@@ -199,6 +200,8 @@ void TSGIGraphic::LoadFromStream(TStream& stream) {
     RowProgress(r + 1, height, msg::kTransfering);
   }
   decoder.DecodeEnd();
+  // A fourth channel is alpha, not multiplied into the colours.
+  if (channels == 4) ApplyDeclaredAlpha(*this, AlphaKind::kUnassociated);
   EndProgress(msg::kTransfering);
 }
 

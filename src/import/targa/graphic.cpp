@@ -22,9 +22,26 @@ bool IsPixelDepth(int bits) {
   return TargaPixelBytes(bits) != 0;
 }
 
+constexpr const char* kShortName = "TGA";
+
 // Greyscale images of 16 bits a pixel hold a grey byte followed by an alpha byte.
 bool IsGrayAlpha(const TargaHeader& h) {
   return h.IsGrayscale() && h.pixel_depth == 16;
+}
+
+// The file declares an alpha channel: attribute bits in the descriptor, for pixels that
+// have room for them (the fourth byte of 32 bits, the top bit of 16-bit colours, the
+// second byte of 16-bit greys).
+bool DeclaresAlpha(const TargaHeader& h) {
+  return (h.descriptor & TargaDescriptor::kAlphaBits) != 0 && !h.IsColorMapped() &&
+         (h.pixel_depth == 32 || h.pixel_depth == 16);
+}
+
+// Reverses the order of the pixels of a row of `width` pixels of `bytes` bytes each.
+void MirrorRow(std::uint8_t* row, int width, std::size_t bytes) {
+  for (int l = 0, r = width - 1; l < r; ++l, --r) {
+    std::swap_ranges(row + std::size_t(l) * bytes, row + std::size_t(l + 1) * bytes, row + std::size_t(r) * bytes);
+  }
 }
 
 constexpr std::size_t kMaxPaletteEntries = 256;
@@ -171,10 +188,12 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
   StartProgress(msg::kPreparing);
 
   const TargaHeader header = ReadTargaHeader(stream);
+  if (header.width == 0 || header.height == 0) GraphicError(msg::kInvalidImage, {kShortName});
   stream.Skip(header.id_length);
 
   // The bitmap takes the file's pixels as they are; the colour manager tells which
-  // bitmap format holds them. Grey-with-alpha pixels keep their grey byte.
+  // bitmap format holds them. Grey-with-alpha pixels keep their grey byte, unless the
+  // file declares its alpha: pixels with alpha are made blue, green, red, alpha.
   const TImageProperties& p = ImageProperties();
   const bool gray_alpha = p.ColorScheme == ColorScheme::schGrayAlpha;
   TColorManager& cm = ColorManager();
@@ -185,7 +204,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
   cm.SetTargetColorScheme(gray_alpha ? ColorScheme::schGray : ColorScheme::schBGR);
   cm.SetSourceBitsPerSample(p.BitsPerSample);
   cm.SetTargetBitsPerSample(p.BitsPerSample);
-  const TPixelFormat format = cm.TargetPixelFormat();
+  const TPixelFormat format = DeclaresAlpha(header) ? TPixelFormat::pf32bit : cm.TargetPixelFormat();
   if (format != TPixelFormat::pf8bit && format != TPixelFormat::pf15bit && format != TPixelFormat::pf24bit &&
       format != TPixelFormat::pf32bit) {
     throw EColorConversionError(msg::kInvalidSampleCount);
@@ -208,6 +227,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
   }
   SetSize(header.width, header.height);
   ReadRows(stream, header);
+  if (DeclaresAlpha(header)) ApplyDeclaredAlpha(*this, AlphaKind::kUnassociated);
 }
 
 void TTargaGraphic::ReadPalette(TStream& stream, const TargaHeader& header) {
@@ -258,14 +278,33 @@ void TTargaGraphic::ReadRows(TStream& stream, const TargaHeader& header) {
   const bool gray_alpha = IsGrayAlpha(header);
   std::vector<std::uint8_t> row(row_bytes);
 
-  // Copies the first `bytes` decoded bytes of a file row into bitmap row y.
+  const bool alpha = DeclaresAlpha(header);
+  const std::size_t bitmap_bpp = PixelFormatBits(PixelFormat()) / 8;
+  // Copies the first `bytes` decoded bytes of a file row into bitmap row y (mirrored
+  // when the file stores its columns right to left).
   auto store = [&](int y, std::size_t bytes) {
     std::uint8_t* target = ScanLine(y);
-    if (gray_alpha) {
-      for (std::size_t x = 0; x < bytes / 2; ++x) target[x] = row[2 * x];
+    const std::size_t pixels = bytes / file_bpp;
+    if (gray_alpha && alpha) {
+      for (std::size_t x = 0; x < pixels; ++x) {
+        target[4 * x] = target[4 * x + 1] = target[4 * x + 2] = row[2 * x];
+        target[4 * x + 3] = row[2 * x + 1];
+      }
+    } else if (gray_alpha) {
+      for (std::size_t x = 0; x < pixels; ++x) target[x] = row[2 * x];
+    } else if (alpha && file_bpp == 2) {
+      // 5-5-5 colours with the alpha bit on top.
+      for (std::size_t x = 0; x < pixels; ++x) {
+        const unsigned v = unsigned(row[2 * x]) | (unsigned(row[2 * x + 1]) << 8);
+        target[4 * x] = std::uint8_t((v & 0x1F) * 255 / 31);
+        target[4 * x + 1] = std::uint8_t(((v >> 5) & 0x1F) * 255 / 31);
+        target[4 * x + 2] = std::uint8_t(((v >> 10) & 0x1F) * 255 / 31);
+        target[4 * x + 3] = (v & 0x8000) ? 255 : 0;
+      }
     } else {
       std::memcpy(target, row.data(), bytes);
     }
+    if (header.descriptor & TargaDescriptor::kRightFirst) MirrorRow(target, width, bitmap_bpp);
   };
   auto bitmap_row = [&](int i) { return header.TopFirst() ? i : height - 1 - i; };
 
@@ -280,7 +319,9 @@ void TTargaGraphic::ReadRows(TStream& stream, const TargaHeader& header) {
       RowProgress(std::uint32_t(i + 1), std::uint32_t(height), msg::kTransfering);
     }
   } else {
+    // The packets form one stream over all rows: a packet may run on into the next row.
     TTargaRLEDecoder decoder(header.pixel_depth);
+    decoder.DecodeInit();
     // Room for a whole row of packets and for a packet that runs past the row's end.
     std::vector<std::uint8_t> packed(2 * row_bytes + decoder.MaxPacketSize());
     for (int i = 0; i < height; ++i) {

@@ -24,8 +24,8 @@ inline constexpr std::size_t kTargaHeaderSize = 18;
 
 // Bits of the image descriptor byte.
 namespace TargaDescriptor {
-inline constexpr std::uint8_t kAlphaBits = 0x0F;   // attribute bits per pixel (unused here)
-inline constexpr std::uint8_t kRightFirst = 0x10;  // columns stored right to left (ignored)
+inline constexpr std::uint8_t kAlphaBits = 0x0F;   // attribute (alpha) bits per pixel
+inline constexpr std::uint8_t kRightFirst = 0x10;  // columns stored right to left
 inline constexpr std::uint8_t kTopFirst = 0x20;    // rows stored top row first
 }  // namespace TargaDescriptor
 

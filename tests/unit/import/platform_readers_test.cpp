@@ -276,8 +276,8 @@ TEST(PngReader, BrokenFilesFailCleanly) {
   ASSERT_EQ(LoadError(good, TPNGObject::StaticClass()), "");
   Bytes bad_crc = good;
   bad_crc[20] ^= 0x01;  // inside the header chunk
-  EXPECT_EQ(LoadError(Prefix(good, good.size() / 2), TPNGObject::StaticClass()),
-            "Stream read error in PNG file.");
+  // A file cut inside its image data shows the rows there are (see PngCutShort).
+  EXPECT_EQ(LoadError(Prefix(good, good.size() / 2), TPNGObject::StaticClass()), "");
   EXPECT_EQ(LoadError(Prefix(good, 20), TPNGObject::StaticClass()), "Stream read error in PNG file.");
   EXPECT_NE(LoadError(bad_crc, TPNGObject::StaticClass()).find("CRC error"), std::string::npos);
   EXPECT_EQ(LoadError(Bytes{'P', 'N', 'G'}, TPNGObject::StaticClass()),
@@ -352,7 +352,8 @@ TEST(GifReader, BrokenFilesFailCleanly) {
   const Bytes good = test::ReadFileBytes(test::CorpusDir() / "chi.gif");
   ASSERT_EQ(LoadError(good, TGIFImage::StaticClass()), "");
   // The first frame's image data runs from byte 839 to 1955.
-  EXPECT_EQ(LoadError(Prefix(good, 1500), TGIFImage::StaticClass()), "Stream read error in GIF file.");
+  // Cut inside it, the rows there are show (see GifCutShort).
+  EXPECT_EQ(LoadError(Prefix(good, 1500), TGIFImage::StaticClass()), "");
   EXPECT_EQ(LoadError(Prefix(good, 9), TGIFImage::StaticClass()), "Stream read error in GIF file.");
   EXPECT_EQ(LoadError(Bytes{'J', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0}, TGIFImage::StaticClass()),
             "Cannot load image. Invalid or unexpected GIF image format.");

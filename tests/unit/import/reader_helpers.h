@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <algorithm>
+#include <gtest/gtest.h>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -11,6 +14,8 @@
 #include "imaging/picture.h"
 #include "imaging/stream.h"
 #include "import/framework/bitmap.h"
+#include "imaging/picture_container.h"
+#include "support/test_support.h"
 
 namespace qel::test {
 
@@ -86,5 +91,43 @@ class Damager {
   std::uint32_t Next() { return noise_ = noise_ * 1103515245u + 12345u; }
   std::uint32_t noise_ = 2024;
 };
+
+}  // namespace qel::test
+
+namespace qel::test {
+
+// Collects the warnings a reader reports.
+class WarningLog : public ProgressObserver {
+ public:
+  void OnProgress(ProgressStage, int, const TRect&, std::string_view) override {}
+  void OnWarning(std::string_view text) override { warnings.emplace_back(text); }
+  std::vector<std::string> warnings;
+};
+
+// A copy of a file cut short loads with a warning; every pixel is the complete file's
+// (within 2 levels) or white, and some are the file's. Returns the share of pixels that
+// are not white.
+inline double ExpectCutCopyShowsWhatItHolds(const std::filesystem::path& cut, const GraphicClass& reader,
+                                            const Picture& complete) {
+  WarningLog log;
+  const Picture shown = LoadPictureFileAs(cut.string(), reader, &log);
+  EXPECT_EQ(log.warnings.size(), 1u);
+  EXPECT_EQ(shown.Width(), complete.Width());
+  EXPECT_EQ(shown.Height(), complete.Height());
+  if (shown.Width() != complete.Width() || shown.Height() != complete.Height()) return 0;
+  std::size_t kept = 0, wrong = 0;
+  for (int y = 0; y < shown.Height(); ++y) {
+    for (int x = 0; x < shown.Width(); ++x) {
+      const TColor a = shown.Pixel(x, y), b = complete.Pixel(x, y);
+      int difference = 0;
+      for (int shift : {0, 8, 16}) difference = std::max(difference, std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)));
+      if (difference <= 2 && a != 0xFFFFFF) ++kept;
+      if (difference > 2 && a != 0xFFFFFF) ++wrong;
+    }
+  }
+  EXPECT_EQ(wrong, 0u) << cut.filename();
+  EXPECT_GT(kept, 0u) << cut.filename();
+  return double(kept) / double(shown.Width() * shown.Height());
+}
 
 }  // namespace qel::test

@@ -684,3 +684,45 @@ TEST(ImportPngReader, ConvertToolReadsGifAndPngWithTheImportReadersWhenAsked) {
 
 }  // namespace
 }  // namespace qel
+
+namespace qel {
+namespace {
+
+TEST(PngCutShort, BothReadersKeepTheRowsTheDataHolds) {
+  // ImageMagick's files (plain, interlaced, palette, 16-bit, with alpha) cut at several
+  // points: libpng's reader and the tool's own show the rows decoded, the rest white,
+  // and warn; a file cut before any row is still refused.
+  test::TempDir dir;
+  const std::pair<const char*, const char*> files[] = {{"plain.png", ""},
+                                                       {"interlaced.png", "-interlace PNG"},
+                                                       {"palette.png", "-colors 200"},
+                                                       {"deep.png", "-depth 16"}};
+  for (const auto& [name, options] : files) {
+    const auto file = dir / name;
+    ASSERT_EQ(test::RunCommand(std::string("/usr/bin/convert rose: -resize 200x150 ") + options + " " +
+                               test::ShellQuote(file.string())),
+              0);
+    const auto complete = test::PillowDecode(file);
+    ASSERT_TRUE(complete);
+    const Bytes bytes = test::ReadFileBytes(file);
+    for (const GraphicClass* reader : {&TPNGObject::StaticClass(), &TPNGGraphic::StaticClass()}) {
+      // libpng spreads the pixels of early passes over the places of later ones (a
+      // coarse preview), so only the tool's own reader shows exactly the pixels held.
+      if (reader == &TPNGObject::StaticClass() && std::string(name) == "interlaced.png") continue;
+      double shown_before = 0;
+      for (int tenths : {3, 6, 9}) {
+        SCOPED_TRACE(std::string(name) + " cut at " + std::to_string(tenths) + "/10 by " + std::string(reader->Name()));
+        const auto cut = dir / "cut.png";
+        test::WriteFileBytes(cut, Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() * tenths / 10)));
+        const double shown = test::ExpectCutCopyShowsWhatItHolds(cut, *reader, *complete);
+        EXPECT_GT(shown, shown_before);
+        shown_before = shown;
+      }
+      test::WriteFileBytes(dir / "header.png", Bytes(bytes.begin(), bytes.begin() + 60));
+      EXPECT_THROW(LoadPictureFileAs((dir / "header.png").string(), *reader), Error) << reader->Name();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qel

@@ -56,16 +56,37 @@ TEST(PPMRead, AgreesWithPillowOnNetpbmFilesAndTheCorpus) {
   }
 }
 
-TEST(PPMRead, SamplesAreTakenAsTheyAreWhateverTheMaximum) {
-  // Unlike the peers, the maximum value scales nothing: maximum 15 shows 0..15 as very
-  // dark grays (Pillow and netpbm stretch them to 0..255), plain values keep their low
-  // byte, and a 16-bit raw map is read byte by byte.
-  auto dark = Load("P2\n4 1\n15\n0 5 10 15\n");
-  ASSERT_EQ(dark->PixelFormat(), TPixelFormat::pf8bit);
-  EXPECT_EQ(dark->PixelColor(3, 0), RGBColor(15, 15, 15));
-  EXPECT_EQ(Load("P3\n1 1\n65535\n256 511 65535\n")->PixelColor(0, 0), RGBColor(0, 255, 255));
-  auto raw16 = Load("P6\n2 1\n65535\n\x12\x34\x56\x78\x9A\xBC\x01\x01\x01\x01\x01\x01");
-  EXPECT_EQ(raw16->PixelColor(1, 0), RGBColor(0x78, 0x9A, 0xBC));
+TEST(PPMRead, EveryMaximumValueIsStretchedAsImageMagickDoes) {
+  // Maximum values below and above 255, raw (two bytes a sample above 255) and plain,
+  // written by netpbm and ImageMagick: each sample is stretched to 0..255 by rounding.
+  test::TempDir dir;
+  const std::string d = dir.Path().string() + "/";
+  const std::string hopper = test::ShellQuote((test::CorpusDir() / "hopper.ppm").string());
+  const std::pair<const char*, std::string> cases[] = {
+      {"deep.ppm", "pamdepth 65535 " + hopper},
+      {"deep_plain.ppm", "pamdepth 65535 " + hopper + " | pnmtoplainpnm"},
+      {"deep.pgm", "ppmtopgm " + hopper + " | pamdepth 65535"},
+      {"ramp16.pgm", "pgmramp -lr 256 4 | pamdepth 65535"},
+      {"odd1000.ppm", "pamdepth 1000 " + hopper},
+      {"magick16.ppm", "/usr/bin/convert " + hopper + " -depth 16 ppm:-"},
+      {"magick16.pgm", "/usr/bin/convert " + hopper + " -colorspace gray -depth 16 pgm:-"},
+      {"low15.pgm", "pgmramp -diagonal 37 11 | pamdepth 15"},
+      {"low15_plain.pgm", "pgmramp -diagonal 37 11 | pamdepth 15 | pnmtoplainpnm"},
+      {"low3_plain.ppm", "pamdepth 3 " + hopper + " | pnmtoplainpnm"},
+      {"low1.pgm", "pgmramp -lr 9 2 | pamdepth 1"},
+  };
+  for (const auto& [name, make] : cases) {
+    SCOPED_TRACE(name);
+    test::Make(make + " > " + d + name);
+    test::ExpectMatchesPeer(dir / name, Peer::kImageMagickAlphaOff, 1);
+  }
+  // Figures: maximum 15 shows 0..15 as 0..255; plain values above the maximum count as
+  // the maximum; a 16-bit raw map reads two bytes a sample, big-endian.
+  EXPECT_EQ(Load("P2\n4 1\n15\n0 5 10 15\n")->PixelColor(1, 0), RGBColor(85, 85, 85));
+  EXPECT_EQ(Load("P3\n1 1\n65535\n256 32896 70000\n")->PixelColor(0, 0), RGBColor(1, 128, 255));
+  auto raw16 = Load("P6\n2 1\n65535\n\x12\x34\x56\x78\x9A\xBC\x01\x01\xFF\xFF\x80\x01");
+  EXPECT_EQ(raw16->PixelColor(0, 0), RGBColor(0x12, 0x56, 0x9A));
+  EXPECT_EQ(raw16->PixelColor(1, 0), RGBColor(1, 255, 128));
 }
 
 TEST(PPMRead, BitmapRowsAndHeaders) {
@@ -105,6 +126,9 @@ TEST(PPMRead, BadFilesFail) {
   EXPECT_EQ(Error("P2\n2 1\n255\n1 # no second value\n"), read_error);
   EXPECT_EQ(Error("P6\n2"), read_error);
   EXPECT_EQ(Error("P5\n30000 30000\n255\n\x01\x02"), read_error);  // before a bitmap is made
+  EXPECT_EQ(Error("P5\n2 1\n65535\n\x01\x02\x03"), read_error);     // two bytes a sample
+  for (const char* header : {"P5 0 1 255\n", "P4 3 0\n", "P2 1 1 0\n", "P6 1 1 65536\n"})
+    EXPECT_EQ(Error(std::string(header) + "\x01\x02\x03\x04\x05\x06"), invalid) << header;
   EXPECT_EQ(Error(""), invalid);
   EXPECT_EQ(Error("P6\n99999999999 1\n255\n"), invalid);
   // Other types (a PAM file, say) are refused rather than left empty.

@@ -60,6 +60,12 @@ TColor Drawn(const TPSDGraphic& g, int x, int y) {
   return picture.Pixel(x, y);
 }
 
+// ImageMagick's decode of the merged image of a Photoshop file, drawn over white.
+std::optional<Picture> MagickOverWhite(const std::filesystem::path& file) {
+  return test::PeerDecode("sh -c '/usr/bin/convert \"$0[0]\" -background white -flatten -depth 8 ppm:\"$1\"'",
+                          file);
+}
+
 // ImageMagick writes the files, Pillow decodes them as the reference.
 class PsdPeerTest : public ::testing::Test {
  protected:
@@ -96,7 +102,9 @@ TEST_F(PsdPeerTest, ImageMagickFilesMatchPillowInEveryModeDepthAndCompression) {
       {"rgb", "-type TrueColor", 0},
       {"gray", "-colorspace Gray", 0},
       {"cmyk", "-colorspace CMYK", 1},
-      {"rgba", "-alpha set -channel A -evaluate set 50% +channel -type TrueColorAlpha", 0}};
+      // Colours no darker than the white under a half alpha (+level), as in the files
+      // Photoshop writes: ImageMagick's decode of darker ones wraps around.
+      {"rgba", "+level 50%,100% -alpha set -channel A -evaluate set 50% +channel -type TrueColorAlpha", 1}};
   for (const Variant& v : variants) {
     for (const char* compression : {"RLE", "None"}) {
       const std::string base = std::string(v.name) + "-" + compression;
@@ -106,7 +114,8 @@ TEST_F(PsdPeerTest, ImageMagickFilesMatchPillowInEveryModeDepthAndCompression) {
           Write(std::string(v.options) + " -depth 16 -compress " + compression, base + "-16.psd");
       // Pillow reads no 16-bit files; ImageMagick stores each 8-bit value v as v x 257,
       // which scales back to v, so the 8-bit file's decode is the reference for both.
-      const auto reference = test::PillowDecode(file8, /*ignore_alpha=*/true);
+      // Transparency: as ImageMagick shows it (below).
+      const auto reference = std::string(v.name) == "rgba" ? MagickOverWhite(file8) : test::PillowDecode(file8);
       ASSERT_TRUE(reference) << base;
       for (const auto& file : {file8, file16}) {
         const Picture ours = LoadPictureFileAs(file.string(), TPSDGraphic::StaticClass());
@@ -118,13 +127,24 @@ TEST_F(PsdPeerTest, ImageMagickFilesMatchPillowInEveryModeDepthAndCompression) {
   }
 }
 
-TEST_F(PsdPeerTest, AlphaIsKeptInTheBitmapButNotDrawn) {
-  const auto file = Write("-alpha set -channel A -evaluate set 50% +channel -depth 8", "alpha.psd");
-  auto g = test::LoadBytes<TPSDGraphic>(test::ReadFileBytes(file));
-  EXPECT_EQ(g->PixelFormat(), TPixelFormat::pf32bit);
-  EXPECT_FALSE(g->AlphaBlended());
-  EXPECT_EQ(g->ScanLine(0)[3], 128);
-  EXPECT_EQ(g->ImageProperties().ColorScheme, ColorScheme::schRGBA);
+TEST_F(PsdPeerTest, TransparencyShowsOverWhiteAsImageMagickShowsIt) {
+  // The merged image holds its colours drawn over white already, and shows them as
+  // they are: ImageMagick takes the white out and draws over white again, which gives
+  // them back. Pillow takes them as plain colours under the alpha and lightens them a
+  // second time. (Colours darker than the white under their alpha cannot come from
+  // such a file; this reader clamps them, ImageMagick's decode wraps around, so the
+  // files here have none: +level.)
+  for (const auto& [alpha, level] :
+       {std::pair{"50%", "50%"}, std::pair{"80%", "20%"}, std::pair{"3%", "97%"}}) {
+    const auto file = Write(std::string("+level ") + level + ",100% -alpha set -channel A -evaluate set " +
+                                alpha + " +channel -depth 8",
+                            "alpha.psd");
+    auto g = test::LoadBytes<TPSDGraphic>(test::ReadFileBytes(file));
+    EXPECT_EQ(g->PixelFormat(), TPixelFormat::pf32bit);
+    EXPECT_TRUE(g->Transparent());
+    const auto d = test::Compare(CopyToPicture(*g, true), *MagickOverWhite(file));
+    EXPECT_TRUE(d.same_size && d.max_channel_difference <= 1) << alpha << ": " << d.Describe();
+  }
 }
 
 TEST_F(PsdPeerTest, IndexedAndBitmapModeFiles) {
@@ -175,11 +195,11 @@ TEST(PsdCorpus, PeerFilesMatchPillowOrFailCleanly) {
 
 TEST(PsdReader, ChannelsBeyondTheFourthAreIgnoredAndInkIsInverted) {
   // Five channels of RGB: the first four planes make an RGBA bitmap.
-  const std::vector<Bytes> five = {{10, 11}, {20, 21}, {30, 31}, {40, 41}, {99, 99}};
+  const std::vector<Bytes> five = {{10, 11}, {20, 21}, {30, 31}, {255, 255}, {99, 99}};
   for (bool packbits : {false, true}) {
     auto g = test::LoadBytes<TPSDGraphic>(Psd(3, 5, 2, 1, 8, five, packbits));
     ASSERT_EQ(g->PixelFormat(), TPixelFormat::pf32bit);
-    EXPECT_EQ(Bytes(g->ScanLine(0), g->ScanLine(0) + 8), (Bytes{30, 20, 10, 40, 31, 21, 11, 41}));
+    EXPECT_EQ(Bytes(g->ScanLine(0), g->ScanLine(0) + 8), (Bytes{30, 20, 10, 255, 31, 21, 11, 255}));
     EXPECT_EQ(g->ImageProperties().SamplesPerPixel, 4);
     EXPECT_EQ(g->ImageProperties().ChannelCount, 5);
   }

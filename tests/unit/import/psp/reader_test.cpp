@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "imaging/errors.h"
+#include "imaging/picture_container.h"
 #include "import/psp/reader.h"
 #include "unit/import/reader_fixture_util.h"
 
@@ -150,6 +151,9 @@ TEST(PspReader, FourthChannelBecomesAlphaAndOtherLayersAreSkipped) {
   auto g = test::LoadBytes<TPSPGraphic>(PspFile(5, 2, 1, 24).LayerBank({vector_layer, raster}).Get());
   ASSERT_EQ(g->PixelFormat(), TPixelFormat::pf32bit);
   EXPECT_EQ(Row(*g, 0, 8), (Bytes{5, 3, 1, 128, 6, 4, 2, 255}));
+  // The transparency is drawn over white: half of red 1, green 3, blue 5.
+  EXPECT_TRUE(g->Transparent());
+  EXPECT_EQ(CopyToPicture(*g, true).Pixel(0, 0), RGBColor(128, 129, 130));
   // Version 3 marks normal layers with 0.
   const Layer old_vector{1, {{0, {99, 99}}}};
   const Layer old_raster{0, {{0, {7, 8}}}};
