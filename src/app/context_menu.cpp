@@ -20,8 +20,8 @@ std::string KeyOf(std::string_view name) {
 
 void InstallDesktopEntry(DesktopEntries& entries, const OpenWithProgram& program) {
   if (entries.Exists(std::string(kOpenWithDesktopFile))) return;
-  const std::optional<std::string> text = OpenWithDesktopEntry(kOpenWithEntryName, program.executable,
-                                                               MimeTypesOfExtensions(program.extensions));
+  const std::optional<std::string> text =
+      OpenWithDesktopEntry(kOpenWithEntryName, program.executable, MimeTypesOfExtensions(program.extensions));
   if (text) entries.Install(std::string(kOpenWithDesktopFile), *text);
 }
 

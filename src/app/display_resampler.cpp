@@ -71,7 +71,8 @@ void TDisplayResampler::Run(std::stop_token stop) {
     try {
       StopWhenStale observer(latest_, job.serial, stop);
       ResampleInto(job.key.width, job.key.height, job.key.filter, 0, *job.source, target, &observer);
-      if (job.key.sharpen && target.Width() >= 3 && target.Height() >= 3) SharpenPicture(target, kSharpenStrength);
+      if (job.key.sharpen && target.Width() >= 3 && target.Height() >= 3)
+        SharpenPicture(target, kSharpenStrength);
     } catch (...) {
       // Abandoned, or beyond the memory at hand: the window goes on showing its quick
       // scaling, which is all that is lost.

@@ -13,9 +13,9 @@ std::uint16_t VirtualKeyFromQtKey(int qt_key);
 
 // What a key press tells about the key, as the platform reports it.
 struct KeyPress {
-  int qt_key = 0;                          // the key of the active layout
-  std::uint32_t native_virtual_key = 0;    // the platform's key symbol (X: the keysym)
-  std::uint32_t native_scan_code = 0;      // the X keyboard's key code (evdev code + 8); 0: none
+  int qt_key = 0;                        // the key of the active layout
+  std::uint32_t native_virtual_key = 0;  // the platform's key symbol (X: the keysym)
+  std::uint32_t native_scan_code = 0;    // the X keyboard's key code (evdev code + 8); 0: none
 };
 
 // The virtual-key code of a press under any keyboard layout. With a Latin layout it is

@@ -114,7 +114,8 @@ class PortalScreenshot final : public ScreenshotSource {
 
 }  // namespace
 
-std::unique_ptr<ScreenshotSource> MakePortalScreenshot(QDBusConnection bus, std::chrono::milliseconds answer_time) {
+std::unique_ptr<ScreenshotSource> MakePortalScreenshot(QDBusConnection bus,
+                                                       std::chrono::milliseconds answer_time) {
   return std::make_unique<PortalScreenshot>(std::move(bus), answer_time);
 }
 

@@ -16,8 +16,8 @@ Platform MakeQtPlatform() {
   platform.registry = MakeUserRegistry();
   platform.desktop_entries = MakeUserDesktopEntries();
   platform.colors = MakeQtColorDialog();
-  platform.screen = MakeSessionScreenGrabber(MakeQtScreenGrabber(), MakePortalScreenshot(QDBusConnection::sessionBus()),
-                                             InWaylandSession());
+  platform.screen = MakeSessionScreenGrabber(
+      MakeQtScreenGrabber(), MakePortalScreenshot(QDBusConnection::sessionBus()), InWaylandSession());
   return platform;
 }
 

@@ -158,8 +158,7 @@ class ContextMenuTest : public QObject {
         {"/opt/bild;ein&aus/\xC3\xA9t\xC3\xA9", "\"/opt/bild;ein&aus/\xC3\xA9t\xC3\xA9\" %f"},
     };
     for (const auto& [path, exec] : cases) {
-      const std::optional<std::string> text =
-          OpenWithDesktopEntry("qel Image Tool", path, {"image/png"});
+      const std::optional<std::string> text = OpenWithDesktopEntry("qel Image Tool", path, {"image/png"});
       QVERIFY(text.has_value());
       QCOMPARE(EntryFields(*text).at("Exec"), exec);
       const std::string file = desktop.TempFolder() + "/check.desktop";

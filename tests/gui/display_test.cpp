@@ -35,7 +35,8 @@ Picture Resized(Picture picture, int width, int height, int filter, bool sharpen
 Picture Shown(TImageRect* img, int width, int height) {
   const QImage image = img->grab(QRect(0, 0, width, height)).toImage().convertToFormat(QImage::Format_BGR888);
   Picture picture = NewPicture(width, height, kNoColor);
-  for (int y = 0; y < height; ++y) std::memcpy(picture.Row(y), image.constScanLine(y), std::size_t(width) * 3);
+  for (int y = 0; y < height; ++y)
+    std::memcpy(picture.Row(y), image.constScanLine(y), std::size_t(width) * 3);
   return picture;
 }
 
@@ -74,7 +75,8 @@ class DisplayTest : public QObject {
     // A changed picture is resampled again.
     v.form->Item("Darkenimage1")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(img->ResampledView() != nullptr, kWait);
-    QVERIFY(SamePixels(*img->ResampledView(), Resized(v.Doc().Current(), 400, 300, kFilterBox, options.Sharpen)));
+    QVERIFY(
+        SamePixels(*img->ResampledView(), Resized(v.Doc().Current(), 400, 300, kFilterBox, options.Sharpen)));
   }
 
   void OwnSizeShowsTheExactPixelsAndLargerASmoothScaling() {

@@ -66,9 +66,10 @@ class KeyboardLayoutTest : public QObject {
       if (item.shortcut & kShortcutCtrl) modifiers |= Qt::ControlModifier;
       if (item.shortcut & kShortcutAlt) modifiers |= Qt::AltModifier;
       // The keysym: the Latin letter's, or the Unicode keysym of the Cyrillic one.
-      const std::uint32_t keysym = latin_keysym ? std::uint32_t(latin - 'A' + 'a') : 0x1000000 + letter.toLower().unicode();
-      QKeyEvent press(QEvent::KeyPress, letter.unicode(), modifiers, latin_keysym ? 0 : key.scan_code, keysym, 0,
-                      QString(letter.toLower()));
+      const std::uint32_t keysym =
+          latin_keysym ? std::uint32_t(latin - 'A' + 'a') : 0x1000000 + letter.toLower().unicode();
+      QKeyEvent press(QEvent::KeyPress, letter.unicode(), modifiers, latin_keysym ? 0 : key.scan_code, keysym,
+                      0, QString(letter.toLower()));
       ran.clear();
       QApplication::sendEvent(v.form.get(), &press);
       QVERIFY2(ran == std::vector<std::string>({std::string(item.handler)}), item.name.data());

@@ -69,12 +69,15 @@ class ScriptedPortal : public QObject {
  public slots:
   QDBusObjectPath Screenshot(const QString&, const QVariantMap& options, const QDBusMessage& message) {
     ++calls;
-    const QString handle = "/org/freedesktop/portal/desktop/request/" + message.service().mid(1).replace('.', '_') +
-                           "/" + options.value("handle_token").toString();
+    const QString handle = "/org/freedesktop/portal/desktop/request/" +
+                           message.service().mid(1).replace('.', '_') + "/" +
+                           options.value("handle_token").toString();
     if (answer_ != kSilence && !options.value("interactive").toBool()) {
       QTimer::singleShot(10, this, [this, handle] {
-        QDBusMessage response = QDBusMessage::createSignal(handle, "org.freedesktop.portal.Request", "Response");
-        response << uint(answer_ == kFile ? 0 : 1) << QVariantMap{{"uri", QUrl::fromLocalFile(file_).toString()}};
+        QDBusMessage response =
+            QDBusMessage::createSignal(handle, "org.freedesktop.portal.Request", "Response");
+        response << uint(answer_ == kFile ? 0 : 1)
+                 << QVariantMap{{"uri", QUrl::fromLocalFile(file_).toString()}};
         bus_.send(response);
       });
     }
@@ -121,7 +124,8 @@ class PortalCaptureTest : public QObject {
     PrivateBus bus;
     QVERIFY(bus.Running());
     QTemporaryDir folder;
-    ScriptedPortal portal(bus.Connect("portal"), WriteDesktopShot(folder.path(), scale), ScriptedPortal::kFile);
+    ScriptedPortal portal(bus.Connect("portal"), WriteDesktopShot(folder.path(), scale),
+                          ScriptedPortal::kFile);
     auto black = std::make_unique<ScriptedScreen>();
     const std::vector<QRect>& direct_grabs = black->grabs;
     const std::unique_ptr<ScreenGrabber> grabber =
@@ -148,12 +152,13 @@ class PortalCaptureTest : public QObject {
     PrivateBus bus;
     QVERIFY(bus.Running());
     std::unique_ptr<ScriptedPortal> portal;
-    if (answer >= 0) portal = std::make_unique<ScriptedPortal>(bus.Connect("portal"), "", ScriptedPortal::Answer(answer));
+    if (answer >= 0)
+      portal = std::make_unique<ScriptedPortal>(bus.Connect("portal"), "", ScriptedPortal::Answer(answer));
     Folder folder;
     ScriptedPlatform services;
     services.platform.screen = MakeSessionScreenGrabber(
-        std::make_unique<ScriptedScreen>(), MakePortalScreenshot(bus.Connect("client"), std::chrono::milliseconds(500)),
-        true);
+        std::make_unique<ScriptedScreen>(),
+        MakePortalScreenshot(bus.Connect("client"), std::chrono::milliseconds(500)), true);
     TForm1 form(std::move(services.platform), folder.Picture("keep.bmp", PatternPicture(30, 20)));
     form.show();
     QTest::keyClick(&form, Qt::Key_C, Qt::AltModifier);

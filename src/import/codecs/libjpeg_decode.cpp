@@ -221,7 +221,8 @@ bool RunDecode(j_decompress_ptr cinfo, DecodeState* state) {
 
 }  // namespace
 
-void DecodeJpeg(TStream& stream, TBitmap& bitmap, ProgressObserver* observer, std::vector<std::uint8_t>* exif) {
+void DecodeJpeg(TStream& stream, TBitmap& bitmap, ProgressObserver* observer,
+                std::vector<std::uint8_t>* exif) {
   bitmap.ReleaseHandle();
   if (exif) exif->clear();
   DecodeState state;

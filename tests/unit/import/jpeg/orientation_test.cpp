@@ -44,9 +44,10 @@ TEST(JpegOrientation, ConvertsUprightLikePillowForEveryOrientation) {
     const std::string stem = std::string("o") + o;
     SCOPED_TRACE(stem);
     const std::string bmp = (dir / (stem + ".bmp")).string();
-    ASSERT_EQ(test::RunCommand(test::ShellQuote(test::ConvertTool().string()) + " " +
-                               test::ShellQuote((dir / (stem + ".jpg")).string()) + " " + test::ShellQuote(bmp)),
-              0);
+    ASSERT_EQ(
+        test::RunCommand(test::ShellQuote(test::ConvertTool().string()) + " " +
+                         test::ShellQuote((dir / (stem + ".jpg")).string()) + " " + test::ShellQuote(bmp)),
+        0);
     const std::optional<Picture> expected = test::ReadPPMFile(dir / (stem + ".ppm"));
     ASSERT_TRUE(expected);
     const Picture converted = LoadPictureFile(bmp);
@@ -72,16 +73,17 @@ Bytes ExifBlock(std::uint16_t tag, std::uint16_t type, std::uint32_t count, std:
 }
 
 TEST(JpegOrientation, ExifBlocksAreReadWithinTheirBounds) {
-  Bytes big_endian = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 1, 18, 0, 3, 0, 0, 0, 1, 0, 8, 0, 0};
+  Bytes big_endian = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8,
+                      0,   1,   1,   18,  0, 3, 0,   0,   0, 1,  0, 8, 0, 0};
   Bytes truncated = ExifBlock(274, 3, 1, 6);
   truncated.resize(24);
   const std::pair<Bytes, int> cases[] = {
       {ExifBlock(274, 3, 1, 6), 6},
       {big_endian, 8},
-      {ExifBlock(275, 3, 1, 6), 0},              // another tag only
-      {ExifBlock(274, 3, 1, 9), 0},              // outside 1..8
-      {ExifBlock(274, 4, 1, 6), 0},              // not a SHORT
-      {ExifBlock(274, 3, 2, 6), 0},              // two values
+      {ExifBlock(275, 3, 1, 6), 0},  // another tag only
+      {ExifBlock(274, 3, 1, 9), 0},  // outside 1..8
+      {ExifBlock(274, 4, 1, 6), 0},  // not a SHORT
+      {ExifBlock(274, 3, 2, 6), 0},  // two values
       {truncated, 0},
       {ExifBlock(274, 3, 1, 6, 1, 0x7F000000), 0},  // directory past the end
       {ExifBlock(275, 3, 1, 6, 0xFFFF), 0},         // entry count past the end
