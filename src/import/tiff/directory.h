@@ -23,6 +23,7 @@ inline constexpr std::uint16_t kCompression = 259;
 inline constexpr std::uint16_t kPhotometric = 262;
 inline constexpr std::uint16_t kFillOrder = 266;
 inline constexpr std::uint16_t kStripOffsets = 273;
+inline constexpr std::uint16_t kOrientation = 274;
 inline constexpr std::uint16_t kSamplesPerPixel = 277;
 inline constexpr std::uint16_t kRowsPerStrip = 278;
 inline constexpr std::uint16_t kStripByteCounts = 279;

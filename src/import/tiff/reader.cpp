@@ -260,6 +260,7 @@ TTIFFGraphic::RowPlan TTIFFGraphic::PlanRows(TStream& stream) {
     case CompressionType::cmpCCITTHuffman:
     case CompressionType::cmpCCITTHuffmanW:
     case CompressionType::cmpCCITTFax3:
+    case CompressionType::cmpCCITTFax4:
       if (plan.bits != 1 || plan.samples != 1) InvalidColorFormat();
       break;
     case CompressionType::cmpThunderscan:
@@ -372,7 +373,7 @@ void TTIFFGraphic::LoadFromStream(TStream& stream) {
   StartProgress(stage);
 
   const std::unique_ptr<TDecoder> decoder = tiff::MakeStripDecoder(
-      p, directory_.TagValue(tiff::Tag::kT4Options, 0), [this](std::string_view text) { Warning(text); });
+      p, p.Width, directory_.TagValue(tiff::Tag::kT4Options, 0), [this](std::string_view text) { Warning(text); });
   const RowPlan plan = PlanRows(stream);
   ConfigureColorManager(plan);
 
@@ -405,6 +406,8 @@ void TTIFFGraphic::LoadFromStream(TStream& stream) {
   StartProgress(stage);
   TransferStrips(stream, plan, std::move(strips), decoder.get());
   if (decoder) decoder->DecodeEnd();
+  // Rows are stored as the file's orientation says; the picture shows them upright.
+  ApplyOrientation(int(directory_.TagValue(tiff::Tag::kOrientation, 1)));
 }
 
 std::uint32_t TTIFFGraphic::RowsOfStrip(std::uint32_t strip, std::uint32_t first_row) const {
