@@ -235,7 +235,11 @@ def tiff_variants():
                                ("g3-2d", mono, ["-c", "g3:2d"]),
                                ("g4", mono, ["-c", "g4"]),
                                ("mh", mono, ["-c", "none", "-c", "g3:1d"]),
-                               ("big-endian", base, ["-B"])):
+                               ("big-endian", base, ["-B"]),
+                               ("tiled", base, ["-t", "-w", "16", "-l", "16", "-c", "lzw:2"]),
+                               ("tiled-planar", base, ["-t", "-w", "16", "-l", "16", "-p", "separate"]),
+                               ("tiled-jpeg", base, ["-t", "-c", "jpeg"]),
+                               ("tiled-g4", mono, ["-t", "-w", "16", "-l", "16", "-c", "g4"])):
         out = os.path.join(WORK, name + ".tif")
         run("tiffcp", *options, src, out)
         variants.append((name, open(out, "rb").read()))
@@ -254,6 +258,89 @@ def tiff():
     copy_peer(d, "*.tif", "*.tiff", "tiff_gray_2_4_bpp/*")
     for name, data in tiff_variants():
         put(d, name, data)
+
+
+def tiff_tags(data):
+    """{tag: values} of the first directory of a little-endian TIFF file; byte-typed and
+    undefined values as bytes."""
+    sizes = {1: 1, 2: 1, 3: 2, 4: 4, 5: 8, 7: 1}
+    ifd = struct.unpack("<I", data[4:8])[0]
+    (count,) = struct.unpack("<H", data[ifd:ifd + 2])
+    tags = {}
+    for i in range(count):
+        at = ifd + 2 + 12 * i
+        tag, typ, n = struct.unpack("<HHI", data[at:at + 8])
+        size = sizes.get(typ, 1) * n
+        where = at + 8 if size <= 4 else struct.unpack("<I", data[at + 8:at + 12])[0]
+        raw = data[where:where + size]
+        if typ == 3:
+            tags[tag] = list(struct.unpack("<%dH" % n, raw))
+        elif typ == 4:
+            tags[tag] = list(struct.unpack("<%dI" % n, raw))
+        else:
+            tags[tag] = raw
+    return tags
+
+
+def tiles_input(data):
+    """The tile fuzz target's input for a tiled little-endian TIFF file (the layout is
+    described at the top of fuzz/reader_tiff_tiles_fuzzer.cpp)."""
+    t = tiff_tags(data)
+    first = lambda tag, default: t.get(tag, [default])[0]
+    extra = t.get(338)
+    flags = (1 if first(284, 1) == 2 else 0) | (2 if first(266, 1) == 2 else 0) | (4 if first(317, 1) == 2 else 0)
+    flags |= (0 if extra is None else extra[0] + 1) << 3
+    flags |= 0x20 if 347 in t else 0
+    h, v = t.get(530, [2, 2])
+    out = le16(first(256, 0)) + le16(first(257, 0)) + le16(first(322, 0)) + le16(first(323, 0))
+    out += bytes([first(258, 1), first(277, 1)]) + le16(first(259, 1))
+    out += bytes([first(262, 1), flags, first(274, 1), first(292, 0) & 0xFF, h | v << 4])
+    chunks = [t[347]] if 347 in t else []
+    chunks += [data[o:o + n] for o, n in zip(t[324], t[325])]
+    for chunk in chunks:
+        out += le16(len(chunk)) + chunk
+    return out
+
+
+def tiff_tiles():
+    d = target_dir("reader_tiff_tiles")
+    src = os.path.join(WORK, "tiles-source.png")
+    run(CONVERT, os.path.join(PEER, "hopper.png"), "-resize", "40x24!", src)
+    pictures = {}
+    for name, options in (("rgb", []), ("gray", ["-colorspace", "Gray"]),
+                          ("mono", ["-monochrome", "-type", "Bilevel", "-depth", "1"]),
+                          ("gray4", ["-colorspace", "Gray", "-depth", "4"]),
+                          ("palette", ["-colors", "16", "-type", "Palette"]),
+                          ("rgb16", ["-depth", "16"]), ("cmyk", ["-colorspace", "CMYK"]),
+                          ("lab", ["-colorspace", "Lab"]),
+                          ("associated", ["-alpha", "set", "-channel", "A", "-fx", "i/w", "+channel",
+                                          "-define", "tiff:alpha=associated"]),
+                          ("gray-alpha", ["-colorspace", "Gray", "-alpha", "set", "-channel", "A", "-fx", "j/h",
+                                          "+channel", "-type", "GrayscaleAlpha"])):
+        pictures[name] = os.path.join(WORK, "tiles-" + name + ".tif")
+        run(CONVERT, src, *options, "-compress", "None", pictures[name])
+    for name, picture, options in (("rgb", "rgb", "-w 16 -l 16"),
+                                   ("rgb-lzw-predictor", "rgb", "-w 16 -l 16 -c lzw:2"),
+                                   ("rgb-packbits-lsb2msb", "rgb", "-w 32 -l 16 -c packbits -f lsb2msb"),
+                                   ("rgb-zip-planar", "rgb", "-w 16 -l 16 -c zip -p separate"),
+                                   ("rgb-jpeg", "rgb", "-w 16 -l 16 -c jpeg"),
+                                   ("gray-jpeg", "gray", "-c jpeg"),
+                                   ("mono-g3-2d", "mono", "-w 16 -l 16 -c g3:2d"),
+                                   ("mono-g4-lsb2msb", "mono", "-w 32 -l 16 -c g4 -f lsb2msb"),
+                                   ("gray4", "gray4", "-w 16 -l 16 -c packbits"),
+                                   ("palette", "palette", "-w 16 -l 16 -c lzw"),
+                                   ("rgb16", "rgb16", "-w 16 -l 16 -c zip:2"),
+                                   ("cmyk", "cmyk", "-w 16 -l 16"),
+                                   ("lab", "lab", "-w 16 -l 16"),
+                                   ("associated-alpha", "associated", "-w 16 -l 16 -c lzw"),
+                                   ("gray-alpha-planar", "gray-alpha", "-w 16 -l 16 -p separate")):
+        out = os.path.join(WORK, "tiles-" + name + "-t.tif")
+        run("tiffcp", "-t", *options.split(), pictures[picture], out)
+        put(d, name, tiles_input(open(out, "rb").read()))
+    oriented = os.path.join(WORK, "tiles-oriented.tif")
+    run("tiffcp", "-t", "-w", "16", "-l", "16", pictures["rgb"], oriented)
+    run("tiffset", "-s", "274", "6", oriented)
+    put(d, "orientation-6", tiles_input(open(oriented, "rb").read()))
 
 
 def eps_file(tiff_bytes, postscript=b"%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 24 16\nshowpage\n"):
@@ -580,8 +667,8 @@ def settings_file():
 
 
 def main():
-    for make in (bmp, ico, jpeg, targa, pcx, sgi, psd, ppm, png, jp2, gif, tiff, eps, pcd, psp, cut, autodesk, rla,
-                 metafile, roundtrip, key_store, settings_file):
+    for make in (bmp, ico, jpeg, targa, pcx, sgi, psd, ppm, png, jp2, gif, tiff, tiff_tiles, eps, pcd, psp, cut,
+                 autodesk, rla, metafile, roundtrip, key_store, settings_file):
         make()
     shutil.rmtree(WORK)
 

@@ -197,6 +197,14 @@ def main():
         for i in (20, 30):
             s.add("codec_ccitt_fax3_fuzzer", "%s-%d" % (label, i),
                   u16(500) + bytes([flags, t4 & 0xFF]) + u24(8 * 63) + strips[i])
+    # Two-dimensional fax strips: Group 3 with rows coded in modes, and Group 4.
+    for label, options, flags in (("g3-2d", "-c g3:2d -r 8", 0), ("g3-2d-fill-lsb", "-c g3:2d:fill -f lsb2msb -r 8", 1),
+                                  ("g4", "-c g4 -r 8", 2), ("g4-lsb", "-c g4 -f lsb2msb -r 8", 3)):
+        tags, strips = s.tiffcp(options, bilevel, "fax2d.tif")
+        t4 = tags.get(292, [0])[0]
+        for i in (20, 30):
+            s.add("codec_ccitt_2d_fuzzer", "%s-%d" % (label, i),
+                  u16(500) + bytes([flags, t4 & 0xFF]) + u24(8 * 63) + strips[i])
     pillow = ("import sys; from PIL import Image; "
               "Image.open(sys.argv[1]).crop((0, 200, 500, 208)).save(sys.argv[2], compression='tiff_ccitt')")
     run("/usr/bin/python3", "-c", pillow, bilevel, s.path("mh.tif"))

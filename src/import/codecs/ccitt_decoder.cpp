@@ -86,8 +86,23 @@ FaxRowWriter::FaxRowWriter(std::uint8_t* dest, std::size_t size, std::uint32_t w
 
 void FaxRowWriter::Run(std::uint32_t n, bool black) {
   n = std::min(n, width_ - column_);
-  if (black && n > 0) SetBlack(row_start_ * 8 + column_, n);
+  if (n == 0) return;
+  if (black != black_) {
+    changes_.push_back(column_);
+    black_ = black;
+  }
+  if (black) SetBlack(row_start_ * 8 + column_, n);
   column_ += n;
+}
+
+void FaxRowWriter::NextRow() {
+  // A row cut short in black goes on white.
+  if (black_ && column_ < width_) changes_.push_back(column_);
+  reference_.swap(changes_);
+  changes_.clear();
+  black_ = false;
+  row_start_ += row_bytes_;
+  column_ = 0;
 }
 
 void FaxRowWriter::SetBlack(std::size_t first_bit, std::size_t count) {

@@ -1,5 +1,5 @@
-// The base of the two fax decoders: the code trees of the T.4 modified Huffman codes,
-// a bit reader over the compressed bytes and a writer of runs into bilevel rows.
+// The base of the fax decoders: the code trees of the T.4 modified Huffman codes, a bit
+// reader over the compressed bytes and a writer of runs into bilevel rows.
 #pragma once
 
 #include <cstddef>
@@ -81,21 +81,27 @@ class FaxBitReader {
 
 // Writes runs into rows of width pixels (one bit each, most significant bit first, set
 // bits black) packed into rows of (width + 7) / 8 bytes. The output is zeroed (white)
-// when the writer is made; nothing is written beyond its size.
+// when the writer is made; nothing is written beyond its size. It keeps the colour
+// changes of the row before, the reference of two-dimensional coding.
 class FaxRowWriter {
  public:
   FaxRowWriter(std::uint8_t* dest, std::size_t size, std::uint32_t width);
 
   // Writes n pixels of one colour, cut at the end of the row.
   void Run(std::uint32_t n, bool black);
+  std::uint32_t Width() const { return width_; }
+  // Pixels of the current row written so far.
+  std::uint32_t Column() const { return column_; }
   bool RowComplete() const { return column_ == width_; }
   bool RowStarted() const { return column_ > 0; }
   // Moves to the start of the next row; what was not written of this row stays white.
-  void NextRow() {
-    row_start_ += row_bytes_;
-    column_ = 0;
-  }
+  void NextRow();
   bool Full() const { return row_start_ >= size_; }
+
+  // The columns at which the row before changes colour, ascending: the first change is
+  // to black (rows start white), the next back to white and so on. Empty before the
+  // first row and after an all-white row.
+  const std::vector<std::uint32_t>& ReferenceChanges() const { return reference_; }
 
  private:
   void SetBlack(std::size_t first_bit, std::size_t count);
@@ -106,6 +112,9 @@ class FaxRowWriter {
   std::size_t row_bytes_;
   std::size_t row_start_ = 0;
   std::uint32_t column_ = 0;
+  bool black_ = false;  // the colour of the last pixel written in the current row
+  std::vector<std::uint32_t> changes_;
+  std::vector<std::uint32_t> reference_;
 };
 
 }  // namespace codec
@@ -128,11 +137,12 @@ class TCCITTDecoder : public TDecoder {
   const TStateArray& WhiteTree() const { return white_; }
   const TStateArray& BlackTree() const { return black_; }
 
- protected:
   // Reads one run of the given colour: make-up codes add up until a terminating code
   // ends the run. Returns the run length, kEndOfLine or kInvalidCode (a special code
   // after make-up codes wins over their sum), or the sum so far when the input ends.
   std::int32_t ReadRun(codec::FaxBitReader& reader, bool black) const;
+
+ protected:
 
   std::uint32_t options_;
   bool reverse_bits_;

@@ -22,16 +22,27 @@ void TCCITTFax3Decoder::Decode(const std::uint8_t*& source, std::uint8_t*& dest,
   codec::FaxBitReader in(source, packed_size, reverse_bits_);
   bool after_end_of_line = false;  // the previous row ended on an end-of-line code
   while (in.HasBit() && !out.Full()) {
-    // An end-of-line code read as a run has had its 1 bit consumed already.
+    // An end-of-line code read as a run or a mode has had its 1 bit consumed already.
     if (!after_end_of_line) SkipToEndOfLine(in);
     after_end_of_line = false;
+    bool cut_short = false;
     if ((options_ & kTwoDimensionalOption) && in.HasBit() && in.Read() == 0) {
-      out.NextRow();  // a two-dimensionally coded row: not decoded, left white
+      switch (modes_.DecodeRow(in, out, *this)) {
+        case codec::FaxModeDecoder::RowEnd::kComplete:
+          break;
+        case codec::FaxModeDecoder::RowEnd::kEndOfLine:
+          after_end_of_line = true;
+          cut_short = out.RowStarted();
+          break;
+        case codec::FaxModeDecoder::RowEnd::kError:
+          cut_short = true;
+          break;
+      }
+      if (out.RowComplete() || cut_short) out.NextRow();
       continue;
     }
 
     bool black = false;
-    bool cut_short = false;
     while (in.HasBit()) {
       const std::int32_t run = ReadRun(in, black);
       if (run == kEndOfLine) {

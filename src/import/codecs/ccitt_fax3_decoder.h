@@ -1,18 +1,20 @@
-// One-dimensional CCITT Group 3 fax decoding (TIFF compression 3).
+// CCITT Group 3 fax decoding (TIFF compression 3), one- and two-dimensional rows.
 #pragma once
 
 #include "import/codecs/ccitt_decoder.h"
+#include "import/codecs/ccitt_mode_decoder.h"
 
 namespace qel {
 
 // Every row follows an end-of-line code (eleven or more 0 bits, then a 1). Before a row
-// the decoder searches for that code, unless the previous row already ended on one;
-// when the options ask for two-dimensional coding, the tag bit after the end-of-line
-// code is read too, and a row tagged as two-dimensionally coded is left white (only
-// one-dimensional rows are decoded). A row ends when it is complete, at an end-of-line
-// code or at an invalid code; a row cut short keeps its remaining pixels white and the
-// next row starts on the following output row. An end-of-line code that ends a row
-// before any pixel (as in the closing sequence of the data) does not count as a row.
+// the decoder searches for that code, unless the previous row already ended on one.
+// When the options ask for two-dimensional coding, a tag bit follows each end-of-line
+// code: 1 for a row of runs in the modified Huffman codes, 0 for a row coded in modes
+// against the row before (the first row of a strip is read against a white row). A row
+// ends when it is complete, at an end-of-line code or at an invalid code; a row cut
+// short keeps its remaining pixels white and the next row starts on the following
+// output row. An end-of-line code that ends a row before any pixel (as in the closing
+// sequence of the data) does not count as a row.
 //
 // Calling contract: one strip per call. packed_size is the strip's byte count,
 // unpacked_size the strip's size in bytes (rows x ((width + 7) / 8)). The output is
@@ -29,6 +31,8 @@ class TCCITTFax3Decoder : public TCCITTDecoder {
  private:
   // Reads up to and including the 1 bit of the next end-of-line code.
   static void SkipToEndOfLine(codec::FaxBitReader& in);
+
+  codec::FaxModeDecoder modes_;
 };
 
 }  // namespace qel

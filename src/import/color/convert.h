@@ -67,7 +67,7 @@ void GrayRow(const RowSetup&, const SourceCursor&, std::uint8_t*, std::size_t, s
 void RgbFamilyRow(const RowSetup&, const SourceCursor&, std::uint8_t*, std::size_t, std::uint8_t);
 // CMYK, 8 or 16 bits, to RGB or BGR.
 void CmykRow(const RowSetup&, const SourceCursor&, std::uint8_t*, std::size_t, std::uint8_t);
-// CIE L*a*b*, 8 or 16 bits, to RGB or BGR.
+// CIE L*a*b* (D50 white), 8 or 16 bits, to sRGB or its BGR order.
 void LabRow(const RowSetup&, const SourceCursor&, std::uint8_t*, std::size_t, std::uint8_t);
 // YCbCr or Photo-CD YCC, 8 or 16 bits, to RGB or BGR.
 void YCbCrRow(const RowSetup&, const SourceCursor&, std::uint8_t*, std::size_t, std::uint8_t);

@@ -93,28 +93,43 @@ void CmykRow(const RowSetup& setup, const SourceCursor& source, std::uint8_t* ta
 
 namespace {
 
-inline std::uint8_t RoundUnit(double v) {
-  return std::uint8_t(std::nearbyint(std::clamp(v * 255.0, 0.0, 255.0)));
+// The white of CIE L*a*b* data: D50, the white of print and of colour management.
+constexpr double kWhiteX = 0.96422;
+constexpr double kWhiteZ = 0.82521;
+constexpr double kEpsilon = 216.0 / 24389.0;
+constexpr double kKappa = 24389.0 / 27.0;
+
+// From XYZ under D50 to linear sRGB: the Bradford adaptation to the D65 white of sRGB
+// and the sRGB primaries in one matrix.
+constexpr double kXyzToLinearRgb[3][3] = {
+    {3.1338561, -1.6168667, -0.4906146},
+    {-0.9787684, 1.9161415, 0.0334540},
+    {0.0719453, -0.2289914, 1.4052427},
+};
+
+// The inverse of the L*a*b* companding for the X and Z channels.
+inline double LabInverse(double f) {
+  const double cube = f * f * f;
+  return cube > kEpsilon ? cube : (116.0 * f - 16.0) / kKappa;
 }
 
-// L in 0..100 (larger values give clamped colours), a and b around 0.
+// A linear sRGB value, clipped to 0..1, through the sRGB transfer curve to 0..255.
+inline std::uint8_t EncodeSrgb(double linear) {
+  const double v = std::clamp(linear, 0.0, 1.0);
+  const double encoded = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1.0 / 2.4) - 0.055;
+  return std::uint8_t(std::nearbyint(encoded * 255.0));
+}
+
+// L in 0..100 (larger values give clipped colours), a and b around 0.
 void LabToRgb(double l, double a, double b, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) {
-  double x, y, z;
-  if (l < 7.9996) {
-    y = l / 903.3;
-    x = y + a / 3893.5;
-    z = y - b / 1557.4;
-  } else {
-    const double fy = (l + 16.0) / 116.0;
-    const double fx = fy + a / 500.0;
-    const double fz = fy - b / 200.0;
-    x = fx * fx * fx;
-    y = fy * fy * fy;
-    z = fz * fz * fz;
-  }
-  red = RoundUnit(2.998 * x - 1.458 * y - 0.541 * z);
-  green = RoundUnit(-0.952 * x + 1.893 * y + 0.059 * z);
-  blue = RoundUnit(0.099 * x - 0.198 * y + 1.099 * z);
+  const double fy = (l + 16.0) / 116.0;
+  const double x = kWhiteX * LabInverse(fy + a / 500.0);
+  const double y = l > kKappa * kEpsilon ? fy * fy * fy : l / kKappa;
+  const double z = kWhiteZ * LabInverse(fy - b / 200.0);
+  const auto& m = kXyzToLinearRgb;
+  red = EncodeSrgb(m[0][0] * x + m[0][1] * y + m[0][2] * z);
+  green = EncodeSrgb(m[1][0] * x + m[1][1] * y + m[1][2] * z);
+  blue = EncodeSrgb(m[2][0] * x + m[2][1] * y + m[2][2] * z);
 }
 
 }  // namespace

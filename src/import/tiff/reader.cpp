@@ -7,6 +7,7 @@
 #include <string>
 
 #include "imaging/errors.h"
+#include "imaging/picture.h"
 #include "imaging/stream.h"
 #include "import/framework/coded_size.h"
 #include "import/color/manager.h"
@@ -22,8 +23,10 @@ constexpr std::uint32_t kSeparatePlanes = 2;
 constexpr std::uint32_t kHorizontalDifferencing = 2;
 constexpr std::uint32_t kResolutionCentimetre = 3;
 constexpr std::uint32_t kFillOrderReversed = 2;
-// More samples than this in one pixel is no image this tool can show.
-constexpr std::uint32_t kMaxSamplesPerPixel = 16;
+
+// ExtraSamples values that declare alpha.
+constexpr std::uint32_t kAssociatedAlpha = 1;
+constexpr std::uint32_t kUnassociatedAlpha = 2;
 
 // SampleFormat values.
 constexpr std::uint32_t kSampleUnsigned = 1;
@@ -63,19 +66,6 @@ int OneSampleTargetBits(int bits) {
   return 8;
 }
 
-// The number of strips (of one plane) that the rows-per-strip table needs to cover
-// height rows; entries of 0 stand for the whole image, the last entry serves the rest.
-std::uint64_t StripsNeeded(const std::vector<std::uint32_t>& rows_per_strip, std::uint32_t height) {
-  std::uint64_t covered = 0;
-  for (std::size_t s = 0; s < rows_per_strip.size(); ++s) {
-    covered += rows_per_strip[s] == 0 ? height : rows_per_strip[s];
-    if (covered >= height) return s + 1;
-  }
-  const std::uint64_t last =
-      rows_per_strip.empty() || rows_per_strip.back() == 0 ? height : rows_per_strip.back();
-  return rows_per_strip.size() + (height - covered + last - 1) / last;
-}
-
 [[noreturn]] void Unsupported(const std::string& feature) {
   throw EInvalidGraphic(FormatMessage(msg::kUnsupportedFeature, {feature, TTIFFGraphic::kFormatName}));
 }
@@ -105,22 +95,6 @@ class ProgressEnd {
 
 }  // namespace
 
-// How the samples of a decoded strip become rows for the colour manager.
-struct TTIFFGraphic::RowPlan {
-  ColorScheme source_scheme = ColorScheme::schUnknown;
-  ColorScheme target_scheme = ColorScheme::schUnknown;
-  int bits = 8;      // bits per sample in the file
-  int samples = 1;   // samples per pixel in the file
-  int channels = 1;  // samples per pixel the colour manager is given
-  int target_bits = 8;
-  bool planar = false;        // separate planes, one strip set per sample
-  bool keep_leading = false;  // interleaved pixels carry samples beyond the channels
-  bool differencing = false;
-  int ycbcr_h = 1;  // subsampled YCbCr units that the reader spreads itself
-  int ycbcr_v = 1;
-  std::uint64_t line_bytes = 0;  // bytes of one decoded row (of one plane when planar)
-};
-
 const GraphicClass& TTIFFGraphic::StaticClass() {
   static const GraphicClass cls("TTIFFGraphic", &TImportGraphic::StaticClass(), &MakeGraphic<TTIFFGraphic>);
   return cls;
@@ -147,10 +121,16 @@ bool TTIFFGraphic::ReadProperties(TStream& stream, int image_index) {
   bool ok = false;
   try {
     ok = ReadTIFFProperties(stream, image_index);
-  } catch (const EReadError&) {
+  } catch (const Error&) {
     ok = false;
   }
-  if (!ok) TImportGraphic::ReadProperties(stream, image_index);
+  if (!ok) {
+    // Nothing of a header that failed half way stays behind.
+    TImportGraphic::ReadProperties(stream, image_index);
+    directory_ = tiff::TTIFFDirectory{};
+    ycbcr_coefficients_ = {0.299f, 0.587f, 0.114f};
+    ycbcr_positioning_ = 1;
+  }
   return ok;
 }
 
@@ -246,7 +226,7 @@ TTIFFGraphic::RowPlan TTIFFGraphic::PlanRows(TStream& stream) {
 
   const ColorScheme scheme = p.ColorScheme;
   plan.channels = SchemeChannels(scheme);
-  if (plan.channels == 0 || plan.samples < plan.channels || std::uint32_t(plan.samples) > kMaxSamplesPerPixel)
+  if (plan.channels == 0 || plan.samples < plan.channels || plan.samples > tiff::kMaxSamplesPerPixel)
     InvalidColorFormat();
   if (plan.bits > 16) throw EColorConversionError(msg::kInvalidColorDepth);
   const bool one_sample = IsOneSampleScheme(scheme);
@@ -260,6 +240,7 @@ TTIFFGraphic::RowPlan TTIFFGraphic::PlanRows(TStream& stream) {
     case CompressionType::cmpCCITTHuffman:
     case CompressionType::cmpCCITTHuffmanW:
     case CompressionType::cmpCCITTFax3:
+    case CompressionType::cmpCCITTFax4:
       if (plan.bits != 1 || plan.samples != 1) InvalidColorFormat();
       break;
     case CompressionType::cmpThunderscan:
@@ -273,6 +254,8 @@ TTIFFGraphic::RowPlan TTIFFGraphic::PlanRows(TStream& stream) {
   const bool jpeg_bgr = compression == CompressionType::cmpJPEG && !plan.planar && plan.samples == 3 &&
                         (scheme == ColorScheme::schRGB || scheme == ColorScheme::schYCbCr);
   plan.source_scheme = jpeg_bgr ? ColorScheme::schBGR : scheme;
+  plan.cm_channels = plan.channels;
+  PlanAlpha(stream, plan);
   plan.keep_leading = !plan.planar && plan.samples > plan.channels;
   if (plan.keep_leading && plan.bits < 8) InvalidColorFormat();
 
@@ -300,17 +283,35 @@ TTIFFGraphic::RowPlan TTIFFGraphic::PlanRows(TStream& stream) {
     Unsupported("Predictor " + std::to_string(p.Predictor) + " is");
   }
 
-  if (one_sample) {
+  if (one_sample && !plan.gray_alpha) {
     plan.target_scheme = scheme;
     plan.target_bits = OneSampleTargetBits(plan.bits);
   } else {
-    plan.target_scheme = scheme == ColorScheme::schRGBA ? ColorScheme::schBGRA : ColorScheme::schBGR;
+    plan.target_scheme = plan.source_scheme == ColorScheme::schRGBA ? ColorScheme::schBGRA : ColorScheme::schBGR;
     plan.target_bits = 8;
   }
 
   const std::uint64_t samples_in_line = plan.planar ? 1 : std::uint64_t(plan.samples);
   plan.line_bytes = (samples_in_line * std::uint64_t(plan.bits) * p.Width + 7) / 8;
   return plan;
+}
+
+void TTIFFGraphic::PlanAlpha(TStream& stream, RowPlan& plan) {
+  const std::vector<std::uint32_t> extra = directory_.TagArray(stream, tiff::Tag::kExtraSamples);
+  // An extra sample of unspecified meaning (0) is no alpha: such a picture stays opaque
+  // whatever the sample holds.
+  if (extra.empty() || (extra[0] != kAssociatedAlpha && extra[0] != kUnassociatedAlpha)) return;
+  const AlphaKind kind = extra[0] == kAssociatedAlpha ? AlphaKind::kAssociated : AlphaKind::kUnassociated;
+  if (plan.source_scheme == ColorScheme::schRGBA) {
+    plan.alpha = kind;
+  } else if (plan.source_scheme == ColorScheme::schGray && plan.samples >= 2 && plan.bits >= 8) {
+    // Gray and alpha go to the colour manager as red, green, blue and alpha.
+    plan.alpha = kind;
+    plan.gray_alpha = true;
+    plan.channels = 2;
+    plan.cm_channels = 4;
+    plan.source_scheme = ColorScheme::schRGBA;
+  }
 }
 
 void TTIFFGraphic::ConfigureColorManager(const RowPlan& plan) {
@@ -323,7 +324,7 @@ void TTIFFGraphic::ConfigureColorManager(const RowPlan& plan) {
   cm.SetTargetColorScheme(plan.target_scheme);
   cm.SetSourceBitsPerSample(plan.bits);
   cm.SetTargetBitsPerSample(plan.target_bits);
-  cm.SetSourceSamplesPerPixel(plan.channels);
+  cm.SetSourceSamplesPerPixel(plan.cm_channels);
   cm.SetTargetSamplesPerPixel(SchemeChannels(plan.target_scheme));
 }
 
@@ -365,32 +366,19 @@ void TTIFFGraphic::LoadFromStream(TStream& stream) {
   }
   stream.SetPosition(base_position_);
   TImageProperties& p = Properties();
-  if (p.Flags & ImageFlags::kTiled) Unsupported("Tiled images are");
+  const bool tiled = (p.Flags & ImageFlags::kTiled) != 0;
 
   const char* stage = msg::kPreparing;
   ProgressEnd end([&] { EndProgress(stage); });
   StartProgress(stage);
 
-  const std::unique_ptr<TDecoder> decoder = tiff::MakeStripDecoder(
-      p, directory_.TagValue(tiff::Tag::kT4Options, 0), [this](std::string_view text) { Warning(text); });
+  const std::unique_ptr<TDecoder> decoder =
+      tiff::MakeStripDecoder(p, tiled ? p.TileWidth : p.Width, directory_.TagValue(tiff::Tag::kT4Options, 0),
+                             [this](std::string_view text) { Warning(text); });
   const RowPlan plan = PlanRows(stream);
   ConfigureColorManager(plan);
-
-  // Strips may share their bytes and compressed rows may be very short, but a few bytes
-  // do not make a large picture. Fax coding gives a blank row a bit whatever its width.
-  const bool fax = p.Compression == CompressionType::cmpCCITTHuffman ||
-                   p.Compression == CompressionType::cmpCCITTHuffmanW ||
-                   p.Compression == CompressionType::cmpCCITTFax3 ||
-                   p.Compression == CompressionType::cmpCCITTFax4;
-  const bool jpeg = p.Compression == CompressionType::cmpJPEG || p.Compression == CompressionType::cmpOldJPEG;
-  const std::uint64_t unpacked =
-      StripBytes(plan, p.Height) * (plan.planar ? std::uint64_t(plan.channels) : 1);
-  CheckCodedBytes(kFormatName, p.Width, p.Height, unpacked,
-                  stream.Size() - std::min(stream.Size(), base_position_),
-                  fax    ? kFaxBytesPerByte
-                  : jpeg ? 3 * kJpegPixelsPerByte
-                         : kSkippingCodeBytesPerByte);
-  tiff::StripTable strips = ReadStripTable(stream, plan);
+  CheckCodedData(stream, plan);
+  tiff::StripTable table = tiled ? ReadTileTable(stream, plan) : ReadStripTable(stream, plan);
   SetPixelFormat(ColorManager().TargetPixelFormat());
   SetSize(int(p.Width), int(p.Height));
   CreatePalette(stream, plan);
@@ -403,110 +391,37 @@ void TTIFFGraphic::LoadFromStream(TStream& stream) {
   EndProgress(stage);
   stage = msg::kTransfering;
   StartProgress(stage);
-  TransferStrips(stream, plan, std::move(strips), decoder.get());
+  if (tiled)
+    TransferTiles(stream, plan, std::move(table), decoder.get());
+  else
+    TransferStrips(stream, plan, std::move(table), decoder.get());
   if (decoder) decoder->DecodeEnd();
+  // Rows are stored as the file's orientation says; the picture shows them upright.
+  ApplyOrientation(int(directory_.TagValue(tiff::Tag::kOrientation, 1)));
+  if (plan.alpha) ApplyDeclaredAlpha(*this, *plan.alpha);
 }
 
-std::uint32_t TTIFFGraphic::RowsOfStrip(std::uint32_t strip, std::uint32_t first_row) const {
+void TTIFFGraphic::CheckCodedData(TStream& stream, const RowPlan& plan) {
   const TImageProperties& p = ImageProperties();
-  const std::uint32_t entry = p.RowsPerStrip[std::min<std::size_t>(strip, p.RowsPerStrip.size() - 1)];
-  return std::min(entry == 0 ? p.Height : entry, p.Height - first_row);
-}
-
-std::uint64_t TTIFFGraphic::StripBytes(const RowPlan& plan, std::uint32_t rows) const {
-  if (plan.ycbcr_h * plan.ycbcr_v > 1)
-    return tiff::YCbCrUnits(ImageProperties().Width, plan.ycbcr_h, plan.ycbcr_v).BytesForRows(rows);
-  return std::uint64_t(rows) * plan.line_bytes;
-}
-
-tiff::StripTable TTIFFGraphic::ReadStripTable(TStream& stream, const RowPlan& plan) {
-  TImageProperties& p = Properties();
-  tiff::StripTable table{directory_.TagArray(stream, tiff::Tag::kStripOffsets),
-                         directory_.TagArray(stream, tiff::Tag::kStripByteCounts)};
-  if (table.offsets.empty()) InvalidImage();
-  p.StripCount = std::uint32_t(table.offsets.size());
-  const std::uint32_t per_plane = StripsPerPlane(plan);
-  // A file whose strips cannot cover the image is damaged: refused rather than shown
-  // with rows missing.
-  if (per_plane < StripsNeeded(p.RowsPerStrip, p.Height)) InvalidImage();
-
-  // Every strip must lie inside the file before anything is allocated for it: all its
-  // rows when it is stored as it is, its byte count when it is compressed.
-  const std::uint64_t size = stream.Size();
-  const std::size_t planes = plan.planar ? std::size_t(plan.channels) : 1;
-  std::uint32_t row = 0;
-  for (std::uint32_t s = 0; s < per_plane && row < p.Height; ++s) {
-    const std::uint32_t rows = RowsOfStrip(s, row);
-    for (std::size_t plane = 0; plane < planes; ++plane) {
-      const std::size_t index = plane * per_plane + s;
-      const std::uint64_t start = base_position_ + table.offsets[index];
-      std::uint64_t length = 0;
-      if (p.Compression == CompressionType::cmpNone)
-        length = StripBytes(plan, rows);
-      else if (index < table.byte_counts.size())
-        length = table.byte_counts[index];
-      if (start > size || length > size - start)
-        throw EReadError(FormatMessage(msg::kStreamReadError, {kFormatName}));
-    }
-    row += rows;
-  }
-  return table;
-}
-
-std::uint32_t TTIFFGraphic::StripsPerPlane(const RowPlan& plan) const {
-  const std::uint32_t count = ImageProperties().StripCount;
-  return plan.planar ? count / std::uint32_t(plan.samples) : count;
-}
-
-void TTIFFGraphic::TransferStrips(TStream& stream, const RowPlan& plan, tiff::StripTable table,
-                                  TDecoder* decoder) {
-  TImageProperties& p = Properties();
-  const std::size_t plane_count = plan.planar ? std::size_t(plan.channels) : 1;
-  const std::uint32_t strips_per_plane = StripsPerPlane(plan);
-  const bool reverse = (p.Flags & ImageFlags::kReversedBits) && tiff::ReversesStripBits(p.Compression);
-  tiff::TStripReader reader(stream, base_position_, std::move(table), decoder, reverse);
-
-  const tiff::YCbCrUnits units(p.Width, plan.ycbcr_h, plan.ycbcr_v);
-  const bool expand = plan.ycbcr_h * plan.ycbcr_v > 1;
-  const bool big_endian = (p.Flags & ImageFlags::kSwapped) != 0;
-  const int sample_bytes = plan.bits / 8;
-  std::vector<std::uint8_t> scratch;
-  if (expand || plan.keep_leading)
-    scratch.resize(std::size_t(p.Width) * std::size_t(plan.channels * sample_bytes));
-  std::vector<std::vector<std::uint8_t>> strips(plane_count);
-  const std::uint8_t* rows[kMaxSamplesPerPixel];
-
-  p.CurrentRow = 0;
-  for (std::uint32_t s = 0; s < strips_per_plane && p.CurrentRow < p.Height; ++s) {
-    const std::uint32_t strip_rows = RowsOfStrip(s, p.CurrentRow);
-    const std::uint64_t strip_bytes = StripBytes(plan, strip_rows);
-    for (std::size_t plane = 0; plane < plane_count; ++plane) {
-      p.CurrentStrip = std::uint32_t(plane) * strips_per_plane + s;
-      reader.Read(p.CurrentStrip, std::size_t(strip_bytes), strips[plane]);
-    }
-    for (std::uint32_t r = 0; r < strip_rows; ++r) {
-      if (expand) {
-        units.ExpandRow(strips[0].data(), r, scratch.data());
-        rows[0] = scratch.data();
-      } else {
-        for (std::size_t plane = 0; plane < plane_count; ++plane) {
-          std::uint8_t* row = strips[plane].data() + r * plan.line_bytes;
-          if (plan.differencing)
-            tiff::UndoHorizontalDifferencing(row, p.Width, plan.planar ? 1 : plan.samples, plan.bits,
-                                             big_endian);
-          rows[plane] = row;
-        }
-        if (plan.keep_leading) {
-          tiff::KeepLeadingSamples(rows[0], scratch.data(), p.Width, plan.samples, plan.channels,
-                                   sample_bytes);
-          rows[0] = scratch.data();
-        }
-      }
-      ColorManager().ConvertRow(std::span<const std::uint8_t* const>(rows, plane_count),
-                                ScanLine(int(p.CurrentRow)), p.Width);
-      ++p.CurrentRow;
-      RowProgress(p.CurrentRow, p.Height, msg::kTransfering);
-    }
+  // Strips may share their bytes and compressed rows may be very short, but a few bytes
+  // do not make a large picture. Fax coding gives a blank row a bit whatever its width.
+  const bool fax = p.Compression == CompressionType::cmpCCITTHuffman ||
+                   p.Compression == CompressionType::cmpCCITTHuffmanW ||
+                   p.Compression == CompressionType::cmpCCITTFax3 ||
+                   p.Compression == CompressionType::cmpCCITTFax4;
+  const bool jpeg = p.Compression == CompressionType::cmpJPEG || p.Compression == CompressionType::cmpOldJPEG;
+  const std::uint64_t per_byte = fax ? kFaxBytesPerByte : jpeg ? 3 * kJpegPixelsPerByte : kSkippingCodeBytesPerByte;
+  const std::uint64_t available = stream.Size() - std::min(stream.Size(), base_position_);
+  const std::uint64_t planes = std::uint64_t(plan.Planes());
+  CheckCodedBytes(kFormatName, p.Width, p.Height, StripBytes(plan, p.Height) * planes, available, per_byte);
+  if (p.Flags & ImageFlags::kTiled) {
+    // Every tile is decoded whole, the parts beyond the picture's edges too.
+    const tiff::TileLayout layout = TileLayoutOf(plan);
+    const auto width = std::int64_t(layout.PaddedWidth());
+    const auto height = std::int64_t(layout.PaddedHeight());
+    CheckPictureSize(width, height);
+    CheckCodedBytes(kFormatName, width, height, layout.TileBytes() * layout.Count() * planes, available,
+                    per_byte);
   }
 }
 

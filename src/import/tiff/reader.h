@@ -1,5 +1,5 @@
-// TTIFFGraphic: reads the first image of a strip-organised TIFF file of either byte
-// order into the bitmap that it is, through the strip decoders and the colour manager.
+// TTIFFGraphic: reads the first image of a TIFF file of either byte order, in strips or
+// in tiles, into the bitmap that it is, through the decoders and the colour manager.
 #pragma once
 
 #include <array>
@@ -10,7 +10,9 @@
 #include "import/codecs/decoder.h"
 #include "import/framework/import_graphic.h"
 #include "import/tiff/directory.h"
+#include "import/tiff/row_plan.h"
 #include "import/tiff/strips.h"
+#include "import/tiff/tiles.h"
 
 namespace qel {
 
@@ -39,14 +41,18 @@ class TTIFFGraphic : public TImportGraphic {
   std::uint32_t YCbCrPositioning() const { return ycbcr_positioning_; }
 
  private:
-  struct RowPlan;
+  using RowPlan = tiff::RowPlan;
 
   bool ReadTIFFProperties(TStream& stream, int image_index);
   RowPlan PlanRows(TStream& stream);
+  void PlanAlpha(TStream& stream, RowPlan& plan);
   void ConfigureColorManager(const RowPlan& plan);
   void CreatePalette(TStream& stream, const RowPlan& plan);
-  // Reads the strip offsets and byte counts and checks that they cover the image and
-  // lie inside the stream.
+  // Refuses, before anything is allocated, a picture that the file's data cannot make.
+  void CheckCodedData(TStream& stream, const RowPlan& plan);
+
+  // Strips (transfer.cpp). Reads the strip offsets and byte counts and checks that they
+  // cover the image and lie inside the stream.
   tiff::StripTable ReadStripTable(TStream& stream, const RowPlan& plan);
   std::uint32_t StripsPerPlane(const RowPlan& plan) const;
   // Rows of strip strip (of one plane) that starts at image row first_row.
@@ -54,6 +60,17 @@ class TTIFFGraphic : public TImportGraphic {
   // Decoded bytes of a strip of rows rows (of one plane).
   std::uint64_t StripBytes(const RowPlan& plan, std::uint32_t rows) const;
   void TransferStrips(TStream& stream, const RowPlan& plan, tiff::StripTable table, TDecoder* decoder);
+
+  // Tiles (transfer.cpp): the same for tile offsets and byte counts.
+  tiff::TileLayout TileLayoutOf(const RowPlan& plan) const;
+  tiff::StripTable ReadTileTable(TStream& stream, const RowPlan& plan);
+  void TransferTiles(TStream& stream, const RowPlan& plan, tiff::StripTable table, TDecoder* decoder);
+
+  // Converts the rows of a band (a strip, or a row of tiles: one buffer a plane, rows
+  // of RowPlan::line_bytes) into the bitmap from CurrentRow on; scratch is the row
+  // buffer the conversion reuses.
+  void ConvertBand(const RowPlan& plan, std::vector<std::vector<std::uint8_t>>& band, std::uint32_t rows,
+                   bool undo_differencing, std::vector<std::uint8_t>& scratch);
 
   tiff::TTIFFDirectory directory_;
   std::array<float, 3> ycbcr_coefficients_{0.299f, 0.587f, 0.114f};

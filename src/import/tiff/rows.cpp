@@ -57,6 +57,18 @@ void KeepLeadingSamples(const std::uint8_t* in, std::uint8_t* out, std::size_t p
   for (std::size_t i = 0; i < pixel_count; ++i) std::memcpy(out + i * out_step, in + i * in_step, out_step);
 }
 
+void GrayAlphaToRGBA(const std::uint8_t* gray, const std::uint8_t* alpha, std::size_t step, std::uint8_t* out,
+                     std::size_t pixel_count, int sample_bytes, bool invert) {
+  const std::size_t n = std::size_t(sample_bytes);
+  const std::uint8_t flip = invert ? 0xFF : 0x00;
+  for (std::size_t i = 0; i < pixel_count; ++i, gray += step, alpha += step) {
+    for (int c = 0; c < 3; ++c)
+      for (std::size_t b = 0; b < n; ++b) *out++ = std::uint8_t(gray[b] ^ flip);
+    std::memcpy(out, alpha, n);
+    out += n;
+  }
+}
+
 YCbCrUnits::YCbCrUnits(std::uint32_t width, int h, int v)
     : width_(width),
       h_(std::uint32_t(h)),

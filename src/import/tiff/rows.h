@@ -1,6 +1,7 @@
 // Row preparation between a decoded TIFF strip and the colour manager: undoing the
 // horizontal differencing predictor, dropping samples that the colour layout does not
-// use, and spreading subsampled YCbCr data units to one Y, Cb, Cr triple per pixel.
+// use, spreading gray and alpha to colour, and spreading subsampled YCbCr data units to
+// one Y, Cb, Cr triple per pixel.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +20,12 @@ void UndoHorizontalDifferencing(std::uint8_t* row, std::size_t pixel_count, int 
 // samples samples of sample_bytes bytes each; out holds pixel_count x keep samples.
 void KeepLeadingSamples(const std::uint8_t* in, std::uint8_t* out, std::size_t pixel_count, int samples,
                         int keep, int sample_bytes);
+
+// Spreads gray and alpha samples (1 or 2 bytes each, 16-bit ones in the file's byte
+// order) of pixel_count pixels, step bytes apart, to red, green, blue and alpha samples
+// of the same size in out. invert turns minimum-is-white gray into minimum-is-black.
+void GrayAlphaToRGBA(const std::uint8_t* gray, const std::uint8_t* alpha, std::size_t step, std::uint8_t* out,
+                     std::size_t pixel_count, int sample_bytes, bool invert);
 
 // Subsampled YCbCr (8-bit samples): the data comes in units of h x v luma samples (row
 // by row) followed by one Cb and one Cr sample, units side by side across the image

@@ -9,6 +9,7 @@
 #include "imaging/errors.h"
 #include "imaging/stream.h"
 #include "import/codecs/ccitt_fax3_decoder.h"
+#include "import/codecs/ccitt_fax4_decoder.h"
 #include "import/codecs/ccitt_mh_decoder.h"
 #include "import/codecs/lz77_decoder.h"
 #include "import/codecs/packbits_decoder.h"
@@ -119,14 +120,15 @@ bool ReversesStripBits(CompressionType compression) {
     case CompressionType::cmpCCITTHuffman:
     case CompressionType::cmpCCITTHuffmanW:
     case CompressionType::cmpCCITTFax3:
+    case CompressionType::cmpCCITTFax4:
       return false;
     default:
       return true;
   }
 }
 
-std::unique_ptr<TDecoder> MakeStripDecoder(const TImageProperties& properties, std::uint32_t t4_options,
-                                           WarningHandler warning) {
+std::unique_ptr<TDecoder> MakeStripDecoder(const TImageProperties& properties, std::uint32_t row_pixels,
+                                           std::uint32_t t4_options, WarningHandler warning) {
   const bool reverse = (properties.Flags & ImageFlags::kReversedBits) != 0;
   switch (properties.Compression) {
     case CompressionType::cmpNone:
@@ -136,17 +138,19 @@ std::unique_ptr<TDecoder> MakeStripDecoder(const TImageProperties& properties, s
     case CompressionType::cmpLZW:
       return std::make_unique<TTIFFLZWDecoder>();
     case CompressionType::cmpCCITTFax3:
-      return std::make_unique<TCCITTFax3Decoder>(t4_options, reverse, false, properties.Width);
+      return std::make_unique<TCCITTFax3Decoder>(t4_options, reverse, false, row_pixels);
+    case CompressionType::cmpCCITTFax4:
+      return std::make_unique<TCCITTFax4Decoder>(0, reverse, false, row_pixels);
     case CompressionType::cmpCCITTHuffman:
-      return std::make_unique<TCCITTMHDecoder>(0, reverse, false, properties.Width);
+      return std::make_unique<TCCITTMHDecoder>(0, reverse, false, row_pixels);
     case CompressionType::cmpCCITTHuffmanW:
-      return std::make_unique<TCCITTMHDecoder>(0, reverse, true, properties.Width);
+      return std::make_unique<TCCITTMHDecoder>(0, reverse, true, row_pixels);
     case CompressionType::cmpLZ77:
       return std::make_unique<TCheckedInflate>();
     case CompressionType::cmpJPEG:
       return std::make_unique<TTIFFJPEGDecoder>(properties, std::move(warning));
     case CompressionType::cmpThunderscan:
-      return std::make_unique<TThunderDecoder>(properties.Width);
+      return std::make_unique<TThunderDecoder>(row_pixels);
     default:
       throw EInvalidGraphic(FormatMessage(msg::kUnsupportedFeature, {msg::kCompressionScheme, kFormatName}));
   }

@@ -1,5 +1,5 @@
-// Strip data of a TIFF image: the decoder for its compression and the reading of one
-// strip at a time into a buffer of a known size. Every strip is checked against the
+// Strip and tile data of a TIFF image: the decoder for its compression and the reading
+// of one strip or tile at a time into a buffer of a known size. Every strip is checked against the
 // file before it is read, and no decoder writes past the buffer.
 #pragma once
 
@@ -28,13 +28,14 @@ CompressionType CompressionFromTag(std::uint32_t value);
 // data of TIFF is always stored as is; the fax decoders reverse bits themselves.
 bool ReversesStripBits(CompressionType compression);
 
-// The decoder for the image's compression; nullptr for uncompressed data. The fax
-// decoders get the T.4 options, the image width and the fill order; the JPEG decoder
+// The decoder for the image's compression; nullptr for uncompressed data. row_pixels is
+// the width of the rows one call decodes: the image's for strips, the tile's for tiles.
+// The fax decoders get the T.4 options, row_pixels and the fill order; the JPEG decoder
 // keeps a reference to properties, so the caller keeps CurrentRow and CurrentStrip up to
 // date. Raises "Cannot load image. The compression scheme is not supported for TIF/TIFF
 // files." for any other compression.
-std::unique_ptr<TDecoder> MakeStripDecoder(const TImageProperties& properties, std::uint32_t t4_options,
-                                           WarningHandler warning);
+std::unique_ptr<TDecoder> MakeStripDecoder(const TImageProperties& properties, std::uint32_t row_pixels,
+                                           std::uint32_t t4_options, WarningHandler warning);
 
 // Reverses the bit order of every byte (fill order 2 to fill order 1).
 void ReverseBits(std::uint8_t* bytes, std::size_t count);

@@ -241,14 +241,15 @@ TEST(ColorManager, CmykAgainstTheInkFormulas) {
 }
 
 TEST(ColorManager, CieLab) {
+  // Neutral L*a*b* colours are sRGB grays: L = 50 is level 119 on the sRGB curve.
   auto lab = Manager(S::schCIELab, 8, 3, S::schBGR, 8, 3);
-  EXPECT_EQ(Convert(lab, {100, 0, 0, 0, 0, 0, 50, 0, 0}, 3, 9), (Bytes{255, 255, 255, 0, 0, 0, 47, 47, 47}));
+  EXPECT_EQ(Convert(lab, {100, 0, 0, 0, 0, 0, 50, 0, 0}, 3, 9), (Bytes{255, 255, 255, 0, 0, 0, 119, 119, 119}));
   // Signed chroma: 0x80 is -128, far from gray.
   const Bytes signed_out = Convert(lab, {50, 0x80, 0x80}, 1, 3);
-  EXPECT_NE(signed_out, (Bytes{47, 47, 47}));
+  EXPECT_NE(signed_out, (Bytes{119, 119, 119}));
   lab.SourceOptions() |= ColorOptions::kLabByteRange | ColorOptions::kLabChromaOffset;
   EXPECT_EQ(Convert(lab, {255, 128, 128, 0, 128, 128, 128, 128, 128}, 3, 9),
-            (Bytes{255, 255, 255, 0, 0, 0, 47, 47, 47}));
+            (Bytes{255, 255, 255, 0, 0, 0, 119, 119, 119}));
   const Bytes reddish = Convert(lab, {128, 200, 128}, 1, 3);
   EXPECT_GT(reddish[2], reddish[1]);  // positive a is red (BGR order)
 
@@ -257,7 +258,7 @@ TEST(ColorManager, CieLab) {
   wide.SourceOptions() |=
       ColorOptions::kByteSwap | ColorOptions::kLabByteRange | ColorOptions::kLabChromaOffset;
   EXPECT_EQ(Convert(wide, {0xFF, 0xFF, 0x80, 0x00, 0x80, 0x00, 0x7F, 0x80, 0x80, 0x00, 0x80, 0x00}, 2, 6),
-            (Bytes{255, 255, 255, 47, 47, 47}));
+            (Bytes{255, 255, 255, 119, 119, 119}));
   Bytes junk(6 * 64);
   for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = std::uint8_t(i * 97 + 13);
   EXPECT_NO_THROW(Convert(wide, junk, 64, 64 * 3));

@@ -163,6 +163,16 @@ TEST(EPSReader, HeaderChecksAndRecognition) {
   ASSERT_TRUE(graphic.ReadProperties(stream, 0));
   EXPECT_EQ(graphic.ImageProperties().Width, 2u);
   EXPECT_EQ(graphic.ImageProperties().FormatVersion, 42u);
+  // A preview of no width is no picture: refused, and nothing of the file read before
+  // stays in the properties.
+  TiffBuilder zero;
+  zero.Image(0, 1, {8}, 1, 1, {{1}}, 1);
+  const std::vector<std::uint8_t> empty = MakeEPS(zero.Build());
+  TMemoryStream empty_stream{std::span(empty)};
+  EXPECT_FALSE(graphic.ReadProperties(empty_stream, 0));
+  EXPECT_EQ(graphic.ImageProperties().Width, 0u);
+  EXPECT_EQ(graphic.ImageProperties().FormatVersion, 0u);
+  EXPECT_EQ(LoadError(empty), "Cannot load image. Invalid or unexpected TIF/TIFF image format.");
 }
 
 TEST(EPSReader, ThePreviewIsReadOnlyInsideItsOwnBytes) {
