@@ -16,9 +16,10 @@ Picture Normalised(Picture&& picture) {
 
 }  // namespace
 
-void TDocument::LoadImage(const std::string& path, ProgressObserver* observer) {
+void TDocument::LoadImage(const std::string& path, ProgressObserver* observer, bool undo_copy) {
   Picture loaded = Normalised(LoadPictureFile(path, observer));
   std::string name = path;
+  if (undo_copy) TakeUndoCopy();
   current_ = std::move(loaded);
   CurrentFileName = std::move(name);
 }

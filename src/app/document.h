@@ -37,10 +37,10 @@ class TDocument {
   std::int32_t ListIndex = 0;
 
   // Loads a file with the reader registered for its extension and makes it the current
-  // picture with its path as CurrentFileName. On failure the error passes on and the
-  // picture and name stay as they were.
-  // The observer (when given) receives the reader's progress notifications.
-  void LoadImage(const std::string& path, ProgressObserver* observer = nullptr);
+  // picture with its path as CurrentFileName, after taking the undo copy when asked to.
+  // On failure the error passes on and the document stays as it was: picture, name and
+  // undo slot. The observer (when given) receives the reader's progress notifications.
+  void LoadImage(const std::string& path, ProgressObserver* observer = nullptr, bool undo_copy = false);
 
   // Copies the current picture and its name into the undo slot; does nothing when the
   // current picture is empty, so the slot keeps what it held.

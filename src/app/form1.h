@@ -79,7 +79,7 @@ class TForm1 : public QWidget, public OptionsHost {
 
   // Creates the options window, hidden and owned by this window, and connects the
   // "Resize to....", "Options" and "Overwrite files" items to it. The window reads the
-  // settings file beside the executable and pushes its values in here.
+  // settings file (FindSettingsLocation) and pushes its values in here.
   TBorderForm* CreateOptionsWindow(std::string executable_path);
 
   // Option values as the options window pushes them, with the "Overwrite files" check.
@@ -87,9 +87,10 @@ class TForm1 : public QWidget, public OptionsHost {
   bool OverwriteFiles() const override { return Checked("OWFiles"); }
 
   // --- Document routines ---
-  // Makes the file the current picture; the title is refreshed also when it fails, and
-  // the error then passes on with the picture and name unchanged.
-  void LoadImage(const std::string& path);
+  // Makes the file the current picture, taking the undo copy first when asked to; the
+  // title is refreshed also when it fails, and the error then passes on with the
+  // document unchanged (picture, name and undo slot).
+  void LoadImage(const std::string& path, bool undo_copy = false);
   void TakeUndoCopy() { document_.TakeUndoCopy(); }
   void SwapUndo();
   // To be called after anything changed the current picture: repaints it and lets the

@@ -8,17 +8,24 @@
 #include "app/open_filter.h"
 #include "app/progress_bar.h"
 #include "imaging/file_list.h"
+#include "imaging/natural_order.h"
 #include "imaging/picture_container.h"
 #include "platform/path_text.h"
 
 namespace qel {
 
-void TForm1::LoadImage(const std::string& path) {
+namespace {
+
+constexpr bool kWithUndoCopy = true;
+
+}  // namespace
+
+void TForm1::LoadImage(const std::string& path, bool undo_copy) {
   try {
     TCommandProgress progress(progress_bar_, [this](std::string_view text) {
       if (platform_.messages) platform_.messages->ShowWarning(this, std::string(text));
     });
-    document_.LoadImage(path, &progress);
+    document_.LoadImage(path, &progress, undo_copy);
   } catch (...) {
     FormResize();
     throw;
@@ -30,9 +37,10 @@ void TForm1::LoadImage(const std::string& path) {
 void TForm1::Loadimage1Click() {
   std::vector<std::string> chosen = platform_.dialogs->OpenPictures(this, OpenPictureFilter());
   if (chosen.empty()) return;
+  SortNaturally(chosen);
   document_.SetFileList(std::move(chosen));
-  TakeUndoCopy();
-  LoadImage(document_.EntryAtCursor());
+  const std::string first = document_.EntryAtCursor();
+  LoadImage(first, kWithUndoCopy);
 }
 
 void TForm1::Reload1Click() {
@@ -47,9 +55,8 @@ void TForm1::Clearlist1Click() {
 }
 
 void TForm1::LoadStepped() {
-  TakeUndoCopy();
   const std::string path = document_.EntryAtCursor();
-  LoadImage(path);
+  LoadImage(path, kWithUndoCopy);
 }
 
 void TForm1::DropPaths(const std::vector<std::string>& paths) {
@@ -58,7 +65,8 @@ void TForm1::DropPaths(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) AddPath(document_.FileList, path, filter);
   if (document_.FileList.empty()) return;
   document_.ListIndex = 1;
-  document_.CurrentFileName = document_.FileList.front();
+  // The name changes only with the picture: a file that fails to load must not become
+  // the target of a later "Save".
   const std::string first = document_.FileList.front();
   LoadImage(first);
 }

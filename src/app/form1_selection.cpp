@@ -58,17 +58,17 @@ void TForm1::ShowCropSize() {
 }
 
 void TForm1::CropToSelection(const TRect& rect) {
-  TRect r = rect;
-  TakeUndoCopy();
   const QPoint shift = ScrollShift();
-  r = Moved(r, shift.x(), shift.y());
+  const TRect r = Moved(rect, shift.x(), shift.y());
   Picture& picture = document_.Current();
   const int w = picture.Empty() ? 0 : picture.Width();
   const int h = picture.Empty() ? 0 : picture.Height();
   const TRect area = SelectionToPicturePixels(r, img_->DrawRect(), w, h);
-  // Nothing of the picture under the selection (a click without a drag): the crop
-  // leaves an empty picture.
-  if (!CropPicture(picture, area)) picture.Clear();
+  // Nothing of the picture under the selection (a click without a drag, a rectangle
+  // beside the picture): nothing changes, not even the undo slot.
+  if (area.Width() <= 0 || area.Height() <= 0) return;
+  TakeUndoCopy();
+  CropPicture(picture, area);
   document_.CurrentFileName.clear();
   PictureChanged();
   FormResize();

@@ -1,5 +1,7 @@
 // The desktop around the viewer: the "Open with" entry, the maker's web page and the
 // hand-off of the picture to the mail client.
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QAction>
 #include <QCoreApplication>
 
@@ -12,6 +14,15 @@
 #include "platform/xdg_paths.h"
 
 namespace qel {
+
+namespace {
+
+bool SomethingAt(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
 
 void TForm1::SetUpShellIntegration() {
   ConnectHandler("Sendtoemail1Click", [this] { Sendtoemail1Click(); });
@@ -47,12 +58,23 @@ void TForm1::Sendtoemail1Click() {
   if (picture.Empty()) return;
   const SaveTarget target = MailTarget(document_.CurrentFileName, OverwriteFiles(), TempFolder());
   if (target.in_temporary_folder) RemoveLinkInTheWay(target.path);
+  // The user's own file, written over, stays whatever the mail client says; a file made
+  // for the mail goes again when the mail client does not take it.
+  const bool mail_copy = target.in_temporary_folder || !target.overwrite || !SomethingAt(target.path);
   // A write error passes on to the message box, and nothing is handed over.
   TCommandProgress progress(progress_bar_);
   const std::string written =
       progress.RunAside([&] { return SavePictureFile(target.path, picture, target.overwrite); });
-  if (!platform_.mail || !platform_.mail->SendToMailClient(written))
+  const auto answered = [this, written, mail_copy](bool accepted) {
+    if (accepted) return;
+    if (mail_copy) ::unlink(written.c_str());
     ShowMessage("Sending to email client failed!");
+  };
+  // The window goes on while the mail client has the request.
+  if (platform_.mail)
+    platform_.mail->SendToMailClient(written, answered);
+  else
+    answered(false);
 }
 
 }  // namespace qel

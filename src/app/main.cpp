@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
 
     qel::TForm1 form(qel::MakeQtPlatform(), start_file);
     // The options window, hidden until asked for, belongs to the main window. It reads
-    // the settings file beside the executable and pushes the options into the form.
+    // the settings file (beside the executable, or in the user's configuration folder)
+    // and pushes the options into the form.
     form.CreateOptionsWindow(qel::PathFromQString(QCoreApplication::applicationFilePath()));
     form.show();
     status = application.exec();

@@ -12,13 +12,11 @@
 
 #include "imaging/file_list.h"
 #include "imaging/picture_container.h"
+#include "output/writer_table.h"
 
 namespace qel::cli {
 
 namespace {
-
-// The extensions the writer produces.
-constexpr std::string_view kWritable[] = {".bmp", ".jpg", ".png", ".gif", ".emf", ".jp2", ".tga"};
 
 // Entries directly inside a folder, hidden ones and subfolders included.
 int CountEntries(const std::string& folder) {
@@ -45,12 +43,9 @@ std::string BaseName(const std::string& path) {
 std::string BatchExtension(std::string_view text) {
   std::string extension(text);
   if (!extension.starts_with('.')) extension.insert(0, 1, '.');
-  const std::string lower = LowerCase(extension);
-  for (std::string_view writable : kWritable) {
-    if (lower == writable) return extension;
-  }
+  if (FindWriter(extension)) return extension;
   throw std::invalid_argument("--to " + std::string(text) +
-                              ": expected one of the formats written: bmp jpg png gif emf jp2 tga");
+                              ": expected one of the extensions written: " + WritableExtensionList());
 }
 
 BatchInputs CollectBatchInputs(const std::vector<std::string>& paths, std::string_view filter_text) {
@@ -63,7 +58,6 @@ BatchInputs CollectBatchInputs(const std::vector<std::string>& paths, std::strin
     }
     const std::size_t before = inputs.files.size();
     AddFolder(inputs.files, path, filter_text);
-    std::sort(inputs.files.begin() + std::ptrdiff_t(before), inputs.files.end());
     const int taken = int(inputs.files.size() - before);
     inputs.skipped += std::max(0, CountEntries(path) - taken);
   }

@@ -9,8 +9,9 @@
 
 namespace qel::cli {
 
-// The extension a batch writes, from the text after --to: one of the seven the writer
-// knows (bmp jpg png gif emf jp2 tga), with or without the dot, in any letter case.
+// The extension a batch writes, from the text after --to: one the writer table serves
+// (bmp jpg png gif emf jp2 tga and the other spellings of jpg), with or without the dot,
+// in any letter case.
 // Returns it with the dot and the case as typed; throws std::invalid_argument for
 // anything else.
 std::string BatchExtension(std::string_view text);
@@ -21,7 +22,7 @@ struct BatchInputs {
 };
 
 // A folder among the paths is expanded one level as a drop onto the viewer is
-// (AddFolder with the filter text), its files sorted by name; every other path is taken
+// (AddFolder with the filter text), its files in name order; every other path is taken
 // as a file whatever its extension. Entries left out of a folder (hidden names,
 // subfolders, extensions the filter text lacks) count as skipped.
 BatchInputs CollectBatchInputs(const std::vector<std::string>& paths, std::string_view filter_text);

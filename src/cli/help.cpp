@@ -1,6 +1,7 @@
 #include "cli/help.h"
 
 #include "cli/operations.h"
+#include "output/writer_table.h"
 
 namespace qel::cli {
 
@@ -32,13 +33,18 @@ const char* const kOperationsHeading =
     "\n"
     "Operations (applied left to right after reading, before writing):\n";
 
-const char* const kWriting =
+// Before and after the list of the extensions written.
+const char* const kWritingHead =
     "\n"
     "Writing:\n"
     "  OUTPUT              the file to write; its extension chooses the format:\n"
-    "                      .bmp .jpg .png .gif .emf .jp2 .tga (anything else writes\n"
-    "                      nothing). Without --overwrite an existing file is kept and a\n"
-    "                      free name OUTPUT[1], OUTPUT[2], ... is used instead.\n"
+    "                      ";
+const char* const kWritingTail =
+    "\n"
+    "                      (any other extension is refused and nothing is written).\n"
+    "                      Without --overwrite an existing file is kept and a free name\n"
+    "                      OUTPUT[1], OUTPUT[2], ... is used instead. A file replaced\n"
+    "                      keeps its owner, mode and hard links.\n"
     "  --overwrite         replace OUTPUT when it exists\n"
     "  The path actually written is printed on standard output.\n";
 
@@ -48,7 +54,7 @@ const char* const kBatch =
     "  -o DIR, --output-dir DIR\n"
     "                      the folder the pictures are written to; it is created, with\n"
     "                      its parents, when it does not exist\n"
-    "  --to EXT            the format to write: bmp jpg png gif emf jp2 tga (with or\n"
+    "  --to EXT            the format to write: one of the extensions above (with or\n"
     "                      without the dot, any letter case); each input is written as\n"
     "                      DIR/NAME.EXT, NAME being its file name without extension\n"
     "  -j N, --jobs N      convert N files at a time (default: one per processor core)\n"
@@ -58,9 +64,10 @@ const char* const kBatch =
     "                      occurs in the format table's filter text (see --formats). A\n"
     "                      file named on the command line is always taken; when no reader\n"
     "                      claims its extension it fails with the reader's message.\n"
-    "  Files are read in the order given, a folder's files sorted by name. Names are\n"
-    "  chosen in that order before any file is converted: the first input of a name\n"
-    "  gets DIR/NAME.EXT, later ones of the same name NAME[1].EXT, NAME[2].EXT, ...\n"
+    "  Files are read in the order given, a folder's files in name order (letter case\n"
+    "  aside, numbers by value: img2 before img10). Names are chosen in that order\n"
+    "  before any file is converted: the first input of a name gets DIR/NAME.EXT,\n"
+    "  later ones of the same name NAME[1].EXT, NAME[2].EXT, ...\n"
     "  Without --overwrite a name already taken in DIR is skipped the same way; with\n"
     "  --overwrite existing files are replaced, but no two inputs ever share an output\n"
     "  and no input is replaced before it has been read.\n"
@@ -78,7 +85,7 @@ std::string HelpText() {
   text += kReading;
   const std::string operations = OperationsHelp();
   if (!operations.empty()) text.append(kOperationsHeading).append(operations);
-  text += kWriting;
+  text.append(kWritingHead).append(WritableExtensionList()).append(kWritingTail);
   text += kBatch;
   return text;
 }

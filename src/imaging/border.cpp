@@ -22,6 +22,8 @@ void DrawBorder(Picture& picture, TColor frame_color, TColor line_color, int wid
     FillRect(picture, {w - band, 0, w, h}, frame_color);  // right
   }
   FillAndOutline(picture, kNoColor, line_color);
+  // The frame's corner would otherwise become the transparent colour.
+  picture.SetTransparent(false);
 }
 
 namespace {
@@ -54,6 +56,7 @@ void AddBorder(Picture& picture, TColor frame_color, TColor line_color, int widt
     FillAndOutline(picture, frame_color, line_color);
   }
   DrawPicture(picture, content, inset / 2, inset / 2);
+  picture.SetTransparent(false);
 }
 
 }  // namespace qel

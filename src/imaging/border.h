@@ -1,5 +1,7 @@
-// Frames around a picture. Neither changes the picture's width or height. Colours are
-// 0x00BBGGRR; the width is in pixels (the options allow 1 to 50).
+// Frames around a picture. Neither changes the picture's width or height, and after
+// either the picture is not transparent (the transparent colour is taken from a corner,
+// which is frame now). Colours are 0x00BBGGRR; the width is in pixels (the options allow
+// 1 to 50).
 #pragma once
 
 #include "imaging/picture.h"

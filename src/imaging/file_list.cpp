@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "imaging/natural_order.h"
 #include "imaging/picture_container.h"
 
 namespace qel {
@@ -33,12 +34,14 @@ void AddFolder(std::vector<std::string>& list, const std::string& folder, std::s
   if (error) return;
   std::string prefix = folder;
   if (prefix.empty() || prefix.back() != '/') prefix += '/';
+  const std::size_t first = list.size();
   for (const std::filesystem::directory_iterator end; !error && it != end; it.increment(error)) {
     const std::string name = it->path().filename().string();
     if (name.empty() || name.front() == '.') continue;
     const std::string path = prefix + name;
     if (!IsFolder(path)) AddPath(list, path, filter_text);
   }
+  SortNaturally(list, first);
 }
 
 }  // namespace qel

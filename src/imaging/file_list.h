@@ -21,8 +21,8 @@ bool IsFolder(const std::string& path);
 // when ContainsNoCase finds its extension (dot included) in filter_text.
 void AddPath(std::vector<std::string>& list, const std::string& path, std::string_view filter_text);
 
-// Offers each entry directly inside the folder, in the order the file system yields
-// them, skipping names that begin with "." and subfolders.
+// Offers each entry directly inside the folder, skipping names that begin with "." and
+// subfolders; the entries taken are appended in name order (NaturalLess).
 void AddFolder(std::vector<std::string>& list, const std::string& folder, std::string_view filter_text);
 
 }  // namespace qel

@@ -84,7 +84,7 @@ TBorderForm::TBorderForm(OptionsHost& host, std::string executable_path, QWidget
                               Qt::MSWindowsFixedSizeDialogHint),
       main_(host),
       executable_path_(std::move(executable_path)),
-      settings_path_(SettingsFilePath(executable_path_)) {
+      settings_(FindSettingsLocation(executable_path_)) {
   setObjectName("BorderForm");
   setWindowTitle(QStringLiteral("Options"));
   setFont(OptionsFont());

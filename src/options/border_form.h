@@ -2,13 +2,14 @@
 // filter and sharpen-after-resize, and the "Resize to...." dialog that sets a new size
 // in pixels, by a standard size or by a percentage, keeping the picture's proportions.
 // Its values reach the main window when it is created and each time it closes; the
-// settings file beside the executable keeps them between runs.
+// settings file keeps them between runs.
 #pragma once
 
 #include <QDialog>
 #include <string>
 
 #include "imaging/picture.h"
+#include "options/settings_file.h"
 
 class QCheckBox;
 class QComboBox;
@@ -29,12 +30,13 @@ class TBorderForm : public QDialog {
 
  public:
   // Creates the window hidden, owned by parent (the main window). Unless the
-  // executable's path marks a removable drive, the settings file beside it is read
-  // into the controls; then the options are pushed into the host.
+  // executable's path marks a removable drive, the settings file is read into the
+  // controls; then the options are pushed into the host.
   TBorderForm(OptionsHost& host, std::string executable_path, QWidget* parent);
 
-  // The settings file's path (beside the executable, extension ".dat").
-  const std::string& SettingsFileName() const { return settings_path_; }
+  // The settings file's path (beside the executable, extension ".dat", or in the
+  // user's configuration folder; FindSettingsLocation).
+  const std::string& SettingsFileName() const { return settings_.path; }
 
   // Shows the window modally and returns when it has closed.
   void ShowModal();
@@ -113,7 +115,7 @@ class TBorderForm : public QDialog {
 
   OptionsHost& main_;
   std::string executable_path_;
-  std::string settings_path_;
+  SettingsLocation settings_;
 };
 
 }  // namespace qel

@@ -6,6 +6,7 @@
 #include "options/color_swatch.h"
 #include "options/number_box.h"
 #include "options/settings_file.h"
+#include "platform/atomic_file.h"
 
 namespace qel {
 
@@ -22,7 +23,7 @@ constexpr bool kDefaultOverWrite = false;
 }  // namespace
 
 void TBorderForm::LoadSettings() {
-  const TIniFile ini(settings_path_);
+  const TIniFile ini(settings_.path);
   FColor->SetColor(TColor(ini.ReadInteger(kSettingsSection, "FrameColor", kDefaultFrameColor)));
   BColor->SetColor(TColor(ini.ReadInteger(kSettingsSection, "BorderColor", kDefaultBorderColor)));
   SpinEdit1->SetValue(ini.ReadInteger(kSettingsSection, "BorderWidth", kDefaultBorderWidth));
@@ -34,13 +35,16 @@ void TBorderForm::LoadSettings() {
 void TBorderForm::SaveSettings() {
   if (!UsesSettingsFile()) return;
   // Read afresh, so that whatever else the file holds now is kept.
-  TIniFile ini(settings_path_);
+  TIniFile ini(settings_.path);
   ini.WriteInteger(kSettingsSection, "FrameColor", std::int32_t(FColor->Color()));
   ini.WriteInteger(kSettingsSection, "BorderColor", std::int32_t(BColor->Color()));
   ini.WriteInteger(kSettingsSection, "BorderWidth", SpinEdit1->ClampedValue());
   ini.WriteInteger(kSettingsSection, "Filter", FilterIndex());
   ini.WriteBool(kSettingsSection, "Sharpen", SharpBx->isChecked());
   ini.WriteBool(kSettingsSection, "OverWrite", OWBx->isChecked());
+  // The configuration folder is made on the first write; when that fails, the write
+  // reports it.
+  if (settings_.in_config_folder) MakeFolders(FolderOfPath(settings_.path), 0700);
   ini.UpdateFile();
 }
 

@@ -1,11 +1,16 @@
 #include "options/settings_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
 #include <cctype>
 #include <limits>
+
+#include "platform/atomic_file.h"
+#include "platform/xdg_paths.h"
 
 namespace qel {
 
@@ -89,6 +94,15 @@ std::string SettingsFilePath(const std::string& executable_path) {
   const std::size_t dot = executable_path.find_last_of('.');
   if (dot == std::string::npos || dot < name_start) return executable_path + ".dat";
   return executable_path.substr(0, dot) + ".dat";
+}
+
+SettingsLocation FindSettingsLocation(const std::string& executable_path) {
+  const std::string beside = SettingsFilePath(executable_path);
+  const std::string folder = FolderOfPath(executable_path);
+  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return {beside, false};
+  const std::string config = ConfigHome();
+  if (config.empty()) return {beside, false};
+  return {config + (config.back() == '/' ? "" : "/") + kConfigSettingsName, true};
 }
 
 bool IsUsbPath(const std::string& executable_path) {

@@ -1,4 +1,5 @@
-// The settings file: INI text beside the executable. Read and written key by key in
+// The settings file: INI text beside the executable, or in the user's configuration
+// folder when the executable's folder cannot be written. Read and written key by key in
 // memory; every line the program does not write stays exactly as it was.
 #pragma once
 
@@ -21,6 +22,20 @@ class EIniFileError : public Error {
 // The executable's path with its extension (from the last dot of the last path
 // element) replaced by ".dat"; appended when there is none.
 std::string SettingsFilePath(const std::string& executable_path);
+
+// The file name of the settings file in the user's configuration folder.
+inline constexpr const char* kConfigSettingsName = "qel-image-tool/qel-image-tool.dat";
+
+struct SettingsLocation {
+  std::string path;
+  bool in_config_folder = false;  // its folder is made when the file is first written
+};
+
+// Where the options are kept: beside the executable (SettingsFilePath) when the
+// executable's folder can be written, as for a copy run from a folder of its own;
+// otherwise, as for an installed program, kConfigSettingsName under the user's
+// configuration folder ($XDG_CONFIG_HOME, else ~/.config).
+SettingsLocation FindSettingsLocation(const std::string& executable_path);
 
 // True when "usb", in any letter case, occurs anywhere in the executable's path: the
 // program then runs from a removable drive and keeps no settings file.

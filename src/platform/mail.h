@@ -2,6 +2,7 @@
 // the file attached.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -9,14 +10,22 @@ namespace qel {
 
 class Mail {
  public:
+  // Called once with whether the mail client took the request.
+  using Answer = std::function<void(bool accepted)>;
+
   virtual ~Mail() = default;
-  // Hands the file over; true when the mail client took the request. Waits until the
-  // hand-off has finished.
-  virtual bool SendToMailClient(const std::string& path) = 0;
+  // Starts the hand-off and returns without waiting for it: a mail client that was not
+  // running may keep the request open until the user closes it. The answer comes
+  // through the event loop (or at once when the hand-off cannot even start). A hand-off
+  // still open when the Mail object goes is not answered.
+  virtual void SendToMailClient(const std::string& path, Answer answer) = 0;
+  // The hand-offs started and not answered yet.
+  virtual int Pending() const = 0;
 };
 
-// Runs "xdg-email --attach PATH" (found on PATH, no shell between): true exactly when
-// the command ran and exited with status 0. The path is passed whole, commas included.
+// Runs "xdg-email --attach PATH" (found on PATH, no shell between, standard input from
+// /dev/null): accepted exactly when the command ran and exited with status 0. The path
+// is passed whole, commas included.
 std::unique_ptr<Mail> MakeXdgMail();
 
 }  // namespace qel

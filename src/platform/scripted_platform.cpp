@@ -30,9 +30,9 @@ void ScriptedClipboard::SetBitmap(const Picture& picture) {
   if (!picture.Empty()) content = picture;
 }
 
-bool ScriptedMail::SendToMailClient(const std::string& path) {
+void ScriptedMail::SendToMailClient(const std::string& path, Answer done) {
   sent.push_back(path);
-  return answer;
+  done(answer);
 }
 
 bool ScriptedRegistry::CreateKey(std::string_view key) {

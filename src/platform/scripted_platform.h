@@ -49,12 +49,14 @@ class ScriptedClipboard final : public Clipboard {
   void SetBitmap(const Picture& picture) override;
 };
 
-// Records each path handed to the mail client and answers with the scripted result.
+// Records each path handed to the mail client and answers at once with the scripted
+// result.
 class ScriptedMail final : public Mail {
  public:
   std::vector<std::string> sent;
   bool answer = true;
-  bool SendToMailClient(const std::string& path) override;
+  void SendToMailClient(const std::string& path, Answer done) override;
+  int Pending() const override { return 0; }
 };
 
 // Records each address instead of opening it.

@@ -7,6 +7,7 @@
 #include "app/save_targets.h"
 #include "gui/helpers/desktop_sandbox.h"
 #include "gui/helpers/viewer_fixture.h"
+#include "output/writer_table.h"
 #include "platform/filter_text.h"
 
 using namespace qel;
@@ -32,7 +33,7 @@ class SaveTest : public QObject {
 
  private slots:
   // The BMP reader opens these extensions too, so the files start as BMP data.
-  void initTestCase() { RegisterFormats({"jpg", "jpeg", "png", "jp"}); }
+  void initTestCase() { RegisterFormats({"jpg", "jpeg", "png", "jp", "tif"}); }
 
   void SaveWritesTheCurrentFileInPlaceOrBesideIt() {
     Folder folder;
@@ -83,16 +84,31 @@ class SaveTest : public QObject {
     QVERIFY(v.Doc().CurrentFileName.empty());
   }
 
-  void ATruncatedKnownExtensionGoesToTheWriterAndWritesNothing() {
+  void AnExtensionNoWriterServesIsReportedAndNothingIsWritten() {
     Folder folder;
     const std::string picture = folder.Picture("picture.jp", PatternPicture(10, 10));
+    const std::string scan = folder.Picture("scan.tif", PatternPicture(10, 10));
+    const std::string listed = "The extensions written are " + WritableExtensionList();
     Viewer v(picture);
     SetOverwrite(v, false);
+    // ".jp" occurs in the list of writable extensions, so "Save" goes straight to the
+    // writer, which refuses it.
     v.form->Item("Save1")->trigger();
-    // ".jp" occurs in the list of writable extensions but is none of the writer's.
     QVERIFY(v.services.dialogs->save_requests.empty());
-    QCOMPARE(FolderNames(folder.Root()), std::vector<std::string>({"picture.jp"}));
-    QVERIFY(v.Messages().empty());
+    QCOMPARE(v.Messages().size(), std::size_t(1));
+    QCOMPARE(v.Messages().back(), "Cannot save \"" + picture +
+                                      "\": no format is written for the extension "
+                                      "\".jp\". " +
+                                      listed);
+    // ".tif" opens the dialog on the same name; accepting it says why nothing is written.
+    v.form->LoadImage(scan);
+    v.services.dialogs->save_answers.push_back(scan);
+    v.form->Item("Save1")->trigger();
+    QCOMPARE(v.services.dialogs->save_requests.back().file_name, scan);
+    QCOMPARE(v.Messages().size(), std::size_t(2));
+    QVERIFY(v.Messages().back().ends_with("\".tif\". " + listed));
+    QCOMPARE(FolderNames(folder.Root()), std::vector<std::string>({"picture.jp", "scan.tif"}));
+    QCOMPARE(FileBytes(scan), FileBytes(picture));
   }
 
   void SaveAsReplacesAnExistingFileWithoutAsking() {

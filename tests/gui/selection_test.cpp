@@ -92,14 +92,23 @@ class SelectionTest : public QObject {
     QCOMPARE(v.Title(), QString("0 x 0 pix [0] ()"));
   }
 
-  void AltClickCropsToAnEmptyPictureThatUndoRestores() {
+  void ASelectionWithoutPixelsOfThePictureChangesNothing() {
     Folder folder;
-    Viewer v(folder.Picture(PictureName("wide"), PatternPicture(1200, 800)));
+    const std::string wide = folder.Picture(PictureName("wide"), PatternPicture(1200, 800));
+    Viewer v(wide);
+    // An Alt-click without a drag.
     v.Press({50, 50}, Qt::AltModifier);
     v.Release({50, 50}, Qt::AltModifier);
-    QVERIFY(v.Doc().Current().Empty());
-    QCOMPARE(v.Title(), QString("0 x 0 pix [0] ()"));
-    v.Key(Qt::Key_U, Qt::ControlModifier);
+    QCOMPARE(v.Doc().Current().Width(), 1200);
+    QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.bmp)"));
+    // A drag in the strip below the drawn picture (300 x 200 in a 300 x 225 window).
+    v.Press({10, 205}, Qt::AltModifier);
+    v.Move({120, 222});
+    v.Release({120, 222}, Qt::AltModifier);
+    QCOMPARE(v.Doc().Current().Width(), 1200);
+    QCOMPARE(v.Doc().Current().Height(), 800);
+    QCOMPARE(v.Doc().CurrentFileName, wide);
+    QVERIFY(v.Doc().UndoPicture().Empty());
     QCOMPARE(v.Title(), QString("300 x 200 pix [0] (wide.bmp)"));
   }
 

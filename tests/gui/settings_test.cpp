@@ -1,11 +1,15 @@
-// The settings file beside the executable: its name, the values read at start, the
+// The settings file beside the executable, or in the user's configuration folder when
+// the executable's folder cannot be written: its name, the values read at start, the
 // six keys written at every close of the options window with every other line kept,
 // the removable-drive rule and the failed write.
+#include <sys/mount.h>
+#include <unistd.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QTest>
 
+#include "gui/helpers/desktop_sandbox.h"
 #include "gui/helpers/options_fixture.h"
 #include "options/color_swatch.h"
 #include "options/number_box.h"
@@ -24,6 +28,18 @@ const std::string kDefaultsWritten =
     "Filter=5\n"
     "Sharpen=1\n"
     "OverWrite=0\n";
+
+// An empty file system mounted read-only on a temporary folder.
+struct ReadOnlyFolder {
+  Folder folder;
+  bool mounted =
+      ::geteuid() == 0 && ::mount("qel-test", folder.Root().c_str(), "tmpfs", MS_RDONLY, "size=16k") == 0;
+  ~ReadOnlyFolder() {
+    if (mounted) ::umount(folder.Root().c_str());
+  }
+  bool Mounted() const { return mounted; }
+  std::string Path() const { return folder.Root(); }
+};
 
 }  // namespace
 
@@ -218,6 +234,26 @@ class SettingsTest : public QObject {
     QVERIFY(!blocked.options->isVisible());
     QCOMPARE(blocked.Messages(), std::vector<std::string>({"Unable to write to " + blocked.SettingsPath()}));
     QVERIFY(QFileInfo(QFile::decodeName(blocked.SettingsPath().c_str())).isDir());
+  }
+
+  void AnInstalledProgramKeepsItsOptionsInTheUsersConfigurationFolder() {
+    // A program folder that cannot be written, not even by the superuser.
+    const ReadOnlyFolder program;
+    if (!program.Mounted()) QSKIP("cannot mount a read-only file system here (needs the superuser)");
+    DesktopSandbox desktop;
+    const std::string settings = desktop.ConfigHome() + "/qel-image-tool/qel-image-tool.dat";
+    {
+      OptionsViewer o(program.Path() + "/qel-image-tool");
+      QCOMPARE(o.SettingsPath(), settings);
+      o.ShowOptions();
+      o.options->SpinEdit1->SetValue(25);
+      o.options->close();
+      QVERIFY(o.Messages().empty());
+      QVERIFY(ReadTextFile(settings).value_or("").find("BorderWidth=25\n") != std::string::npos);
+    }
+    // The next start reads them from there.
+    OptionsViewer again(program.Path() + "/qel-image-tool");
+    QCOMPARE(again.options->SpinEdit1->Value(), 25);
   }
 
   void TheMenuSwitchFollowsIntoTheBoxButIsStoredOnlyAtClose() {

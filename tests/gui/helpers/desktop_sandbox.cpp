@@ -70,12 +70,16 @@ std::string DesktopSandbox::DesktopFile() const {
   return DataHome() + "/applications/" + std::string(kOpenWithDesktopFile);
 }
 
-void DesktopSandbox::StandIn(const std::string& name, int exit_status) const {
+void DesktopSandbox::StandIn(const std::string& name, int exit_status, const std::string& hold_until) const {
   const std::string path = bin_ + "/" + name;
   const std::string log = ShellQuoted(bin_ + "/" + name + ".log");
   std::string script = "#!/bin/sh\n";
   script += "for argument in \"$@\"; do printf '%s\\n' \"$argument\" >> " + log + "; done\n";
   script += "printf '%s\\n' '" + std::string(kCallEnd) + "' >> " + log + "\n";
+  if (!hold_until.empty()) {
+    script += "i=0; while [ ! -e " + ShellQuoted(hold_until) +
+              " ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n";
+  }
   script += "exit " + std::to_string(exit_status) + "\n";
   WriteFileBytes(path, script);
   ::chmod(path.c_str(), 0755);

@@ -33,8 +33,9 @@ class DesktopSandbox {
   std::string DesktopFile() const;
 
   // Writes a program of that name that records its arguments and exits with the
-  // status.
-  void StandIn(const std::string& name, int exit_status) const;
+  // status; with hold_until given, only once a file of that path exists (or after ten
+  // seconds), as a program that waits for the user.
+  void StandIn(const std::string& name, int exit_status, const std::string& hold_until = {}) const;
   // Removes the stand-in and leaves only the stand-ins' folder on PATH for the rest
   // of the test: the program is then missing altogether.
   void RemoveStandIn(const std::string& name) const;

@@ -23,7 +23,7 @@ void WriteTextFile(const std::string& path, const std::string& text) {
 
 OptionsViewer::OptionsViewer(const std::string& relative_executable,
                              std::optional<std::string> settings_text) {
-  executable = folder.Path(relative_executable);
+  executable = relative_executable.starts_with('/') ? relative_executable : folder.Path(relative_executable);
   QDir().mkpath(QFileInfo(QFile::decodeName(executable.c_str())).path());
   if (settings_text) WriteTextFile(SettingsFilePath(executable), *settings_text);
   viewer = std::make_unique<Viewer>();

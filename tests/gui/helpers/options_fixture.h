@@ -25,7 +25,7 @@ struct OptionsViewer {
   TBorderForm* options = nullptr;  // owned by the main window
 
   // settings_text, when given, is written as the settings file before the windows are
-  // created.
+  // created. An absolute executable path is taken as it is.
   explicit OptionsViewer(const std::string& relative_executable = "qel-image-tool",
                          std::optional<std::string> settings_text = std::nullopt);
 

@@ -162,6 +162,19 @@ TEST(CliBatch, FilesNamedAreTakenAsTheyAreAndAllSucceedingGivesStatusZero) {
   EXPECT_EQ(r.out, "out/-d.bmp\n");
 }
 
+TEST(CliBatch, AFoldersFilesGoInNameOrder) {
+  TempDir dir;
+  fs::create_directories(dir / "shots");
+  for (const char* name : {"img10.bmp", "img2.bmp", "Img1.bmp", "IMG3.bmp"})
+    SavePictureFile((dir / "shots" / name).string(), Plain(2, 2, 0x808080), true);
+  // Numbers by value, letters without regard to case; .jpeg is one of the JPEG names.
+  const Result r = Convert(dir, "-o out --to jpeg -j 1 shots");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.OutLines(),
+            (std::vector<std::string>{"out/Img1.jpeg", "out/img2.jpeg", "out/IMG3.jpeg", "out/img10.jpeg"}));
+  EXPECT_EQ(ReadFileBytes(dir / "out" / "img2.jpeg")[0], 0xFF);
+}
+
 TEST(CliBatch, InputsOfOneNameGetTheSeriesInInputOrder) {
   TempDir dir;
   const Picture red = Plain(4, 4, 0x0000FF), blue = Plain(4, 4, 0xFF0000), green = Plain(4, 4, 0x00FF00);
@@ -218,7 +231,7 @@ TEST(CliBatch, OverwritingNeverReplacesAnInputBeforeItIsRead) {
 TEST(CliBatch, BadArgumentsStopBeforeAnyWork) {
   MixedFolder f;
   for (const char* arguments :
-       {"-o out --to tiff in", "-o out --to jpeg in", "-o out --to '' in", "-o out --to jpg -j 0 in",
+       {"-o out --to tiff in", "-o out --to webp in", "-o out --to '' in", "-o out --to jpg -j 0 in",
         "-o out --to jpg -j x in", "-o out in", "--to jpg in", "-o out --to jpg",
         "-o out --to jpg --info in/d.png", "-o out --to jpg --resize nonsense in"}) {
     const Result r = Convert(f.dir, arguments);

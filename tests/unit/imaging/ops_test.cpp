@@ -324,6 +324,17 @@ TEST(Border, AddBorderNestsAndCopesWithSmallPictures) {
     for (int x = 0; x < 8; ++x) ASSERT_EQ(tiny.Pixel(x, y), Ring(tiny, x, y) == 0 ? kGrey : kRed);
 }
 
+TEST(Border, FramedPicturesAreNotTransparent) {
+  // The transparent colour comes from the bottom-left pixel, which is frame now: a
+  // transparent flag kept would make the frame see-through in a PNG or GIF.
+  for (const auto frame : {&DrawBorder, &AddBorder}) {
+    Picture p = RandomPicture(40, 30, 22);
+    p.SetTransparent(true);
+    frame(p, kWhite, kGrey, 10);
+    EXPECT_FALSE(p.Transparent());
+  }
+}
+
 // ---- Crop and rounding ----------------------------------------------------------
 
 TEST(Crop, ClipsToThePicture) {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "imaging/errors.h"
@@ -60,8 +61,9 @@ const Picture& BigPicture() {
 
 // Runs the save in a child process that has given up the superuser's rights (when the
 // tests run as the superuser; otherwise right here) and returns its outcome.
-SaveOutcome SaveAsUnprivilegedUser(const std::string& name, bool overwrite) {
-  if (::geteuid() != 0) return TrySave(name, BigPicture(), overwrite);
+SaveOutcome SaveAsUnprivilegedUser(const std::string& name, bool overwrite,
+                                   const Picture& picture = BigPicture()) {
+  if (::geteuid() != 0) return TrySave(name, picture, overwrite);
   int pipe_ends[2];
   if (::pipe(pipe_ends) != 0) return {"pipe failed", ""};
   const pid_t child = ::fork();
@@ -72,7 +74,7 @@ SaveOutcome SaveAsUnprivilegedUser(const std::string& name, bool overwrite) {
         ::setresuid(kNobody, kNobody, kNobody) != 0) {
       report = "could not give up the superuser's rights";
     } else {
-      const SaveOutcome outcome = TrySave(name, BigPicture(), overwrite);
+      const SaveOutcome outcome = TrySave(name, picture, overwrite);
       report = outcome.message + '\n' + outcome.name_used;
     }
     const ssize_t written = ::write(pipe_ends[1], report.data(), report.size());
@@ -141,6 +143,62 @@ TEST(SaveFaults, UnwritableFolderOrFileKeepsWhatIsThere) {
   }
   EXPECT_EQ(FolderEntries(locked), locked_before);
   EXPECT_EQ(FolderEntries(own), own_before);
+}
+
+// What must survive a replacement: inode (where written in place), links, owner, mode.
+auto IdentityOf(const fs::path& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return std::tuple(st.st_ino, st.st_nlink, st.st_uid, st.st_gid, st.st_mode);
+}
+
+TEST(SaveFaults, ReplacedFilesKeepOwnerModeAndLinksAndFilesInClosedFoldersAreWrittenInPlace) {
+  TempDir dir;
+  OpenToEveryone(dir.Path());
+  // Another user's file keeps its owner and mode (its inode may change).
+  const fs::path theirs = dir / "theirs.png";
+  WriteFileBytes(theirs, kOldBytes);
+  ::chmod(theirs.c_str(), 0640);
+  ASSERT_TRUE(::geteuid() != 0 || ::chown(theirs.c_str(), kNobody, kNobody) == 0);
+  auto before = IdentityOf(theirs);
+  EXPECT_EQ(TrySave(theirs.string(), BigPicture(), true).message, "");
+  std::get<0>(before) = std::get<0>(IdentityOf(theirs));
+  EXPECT_EQ(IdentityOf(theirs), before);
+  EXPECT_NE(ReadFileBytes(theirs), kOldBytes);
+
+  // A file with a second name stays one file: both names show the new picture, and an
+  // encoder's failure leaves both as they were.
+  const fs::path linked = dir / "linked.gif", other = dir / "other name.gif";
+  WriteFileBytes(linked, kOldBytes);
+  ASSERT_EQ(::link(linked.c_str(), other.c_str()), 0);
+  before = IdentityOf(linked);
+  EXPECT_EQ(TrySave(linked.string(), BigPicture(), true).message, "");
+  EXPECT_NE(TrySave(linked.string(), Picture(), true).message, "");
+  EXPECT_EQ(IdentityOf(other), before);
+  EXPECT_EQ(ReadFileBytes(other).size(), fs::file_size(linked));
+  EXPECT_NE(ReadFileBytes(other), kOldBytes);
+
+  // A folder the user may not write, with a file the user may write: written in place,
+  // staged in the temporary folder, which is left clean.
+  const fs::path closed = dir / "closed", spare = dir / "spare", shared = closed / "shared.jpg";
+  fs::create_directory(closed);
+  fs::create_directory(spare);
+  ::chmod(spare.c_str(), 01777);
+  WriteFileBytes(shared, kOldBytes);
+  ::chmod(shared.c_str(), 0666);
+  ::chmod(closed.c_str(), 0555);
+  before = IdentityOf(shared);
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string old_tmpdir = tmpdir ? tmpdir : "";
+  ::setenv("TMPDIR", spare.c_str(), 1);
+  EXPECT_NE(SaveAsUnprivilegedUser(shared.string(), true, Picture()).message, "");
+  EXPECT_EQ(ReadFileBytes(shared), kOldBytes);
+  EXPECT_EQ(SaveAsUnprivilegedUser(shared.string(), true).message, "");
+  tmpdir ? ::setenv("TMPDIR", old_tmpdir.c_str(), 1) : ::unsetenv("TMPDIR");
+  EXPECT_EQ(ReadFileBytes(shared)[0], 0xFF);
+  EXPECT_EQ(IdentityOf(shared), before);
+  EXPECT_EQ(FolderEntries(closed), std::vector<std::string>{"shared.jpg"});
+  EXPECT_TRUE(FolderEntries(spare).empty());
 }
 
 TEST(SaveFaults, FolderInTheTargetsPlaceOrNoFolderAtAll) {

@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <string>
 
+#include "imaging/picture_container.h"
 #include "output/picture_writers.h"
 #include "output/save_picture_file.h"
+#include "output/writer_table.h"
 #include "unit/output/writer_helpers.h"
 
 namespace qel {
@@ -48,8 +50,7 @@ TEST(WriterSave, FreeNamesAndFormatsByExtension) {
   EXPECT_EQ(UniqueFileName((dir / "v1.2" / "shots.png").string()), (dir / "v1.2" / "shots.png").string());
   EXPECT_EQ(UniqueFileName((dir / "v1.2" / "pic").string()), (dir / "v1.2" / "pic[1]").string());
 
-  // The lower-cased extension chooses; anything else writes nothing but still
-  // returns the (free) name.
+  // The lower-cased extension chooses.
   for (const char* name : {"A.JPG", "b.Jpg", "c.PNG", "d.Gif", "e.BMP"})
     SavePictureFile((dir / name).string(), picture, false);
   EXPECT_EQ(Magic(dir / "A.JPG"), "\xFF\xD8\xFF\xE0");
@@ -57,18 +58,47 @@ TEST(WriterSave, FreeNamesAndFormatsByExtension) {
   EXPECT_EQ(Magic(dir / "c.PNG"), "\x89PNG");
   EXPECT_EQ(Magic(dir / "d.Gif"), "GIF8");
   EXPECT_EQ(Magic(dir / "e.BMP").substr(0, 2), "BM");
-  const auto before = FolderEntries(dir.Path());
-  for (const char* name : {"x.jpeg", "x.tif", "x.jp", "x.", "x"}) {
-    EXPECT_EQ(SavePictureFile((dir / name).string(), picture, false), (dir / name).string());
+}
+
+TEST(WriterSave, OtherSpellingsOfJpgWriteJpegAndOtherExtensionsAreRefused) {
+  TempDir dir;
+  const Picture picture = NewPicture(4, 3, 0x0000FF);
+  for (const char* name : {"a.jpeg", "b.JPE", "c.jfif"}) {
+    SavePictureFile((dir / name).string(), picture, false);
+    EXPECT_EQ(Magic(dir / name), "\xFF\xD8\xFF\xE0") << name;
   }
-  WriteFileBytes(dir / "notes", kOldBytes);
-  EXPECT_EQ(SavePictureFile((dir / "notes").string(), picture, false), (dir / "notes[1]").string());
-  WriteFileBytes(dir / "x.jpeg", kOldBytes);
-  EXPECT_EQ(SavePictureFile((dir / "x.jpeg").string(), picture, false), (dir / "x[1].jpeg").string());
-  auto after = before;
-  after.insert(after.end(), {"notes", "x.jpeg"});
-  std::sort(after.begin(), after.end());
-  EXPECT_EQ(FolderEntries(dir.Path()), after);
+  // Anything else fails before a file is made, naming the extensions that are written
+  // (the writer table's, so that a writer added later shows up), also where the name is
+  // taken: no free name is made up for it.
+  EXPECT_TRUE(WritableExtensionList().starts_with(".bmp .jp2 .tga .jpg .jpeg .jpe .jfif .png .gif .emf"));
+  const std::string written = ". The extensions written are " + WritableExtensionList();
+  WriteFileBytes(dir / "taken.tif", kOldBytes);
+  const auto before = FolderEntries(dir.Path());
+  for (const char* name : {"x.PCX", "taken.tif", "x.webp", "picture.jp", "x.", "notes"}) {
+    const std::string path = (dir / name).string(), ext = ExtractFileExt(name);
+    const std::string reason = ext.size() > 1 ? "no format is written for the extension \"" + ext + "\""
+                                              : std::string("the name has no extension");
+    for (bool overwrite : {false, true}) {
+      std::string used;
+      try {
+        SavePictureFile(path, picture, overwrite, &used);
+        ADD_FAILURE() << name << " was written";
+      } catch (const EUnwritableExtension& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot save \"" + path + "\": " + reason + written);
+      }
+      EXPECT_EQ(used, path);
+    }
+  }
+  EXPECT_EQ(FolderEntries(dir.Path()), before);
+  // The command line says so too, with the exit status 1 and no file.
+  const std::string input = SavePictureFile((dir / "in.bmp").string(), picture, true);
+  std::string output;
+  EXPECT_EQ(test::RunCommand(test::ShellQuote(test::ConvertTool().string()) + " " + test::ShellQuote(input) +
+                                 " " + test::ShellQuote((dir / "out.webp").string()),
+                             &output),
+            1);
+  EXPECT_NE(output.find(written), std::string::npos) << output;
+  EXPECT_FALSE(fs::exists(dir / "out.webp"));
 }
 
 TEST(WriterSave, EncodersPassOnTheStreamsErrorAndRefuseWhatTheyCannotWrite) {
