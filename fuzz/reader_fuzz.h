@@ -33,7 +33,7 @@ class CheckingObserver : public ProgressObserver {
 // The class the viewer uses for files with this extension (without the dot).
 inline const GraphicClass& ClassForExtension(std::string_view extension) {
   RegisterStartupFormats();
-  const GraphicClass* graphic_class = PictureFormats().FindExtension(extension);
+  const GraphicClass* graphic_class = FindPictureClass(extension);
   Require(graphic_class != nullptr);
   return *graphic_class;
 }
