@@ -11,8 +11,16 @@ namespace qel {
 
 namespace {
 
-// The size the drawing is rendered at; nullopt when it is no size at all.
-std::optional<TLibraryGraphic::Header> SizeOf(RsvgHandle* handle) {
+// The size the drawing is rendered at, and the bitmap's (whole pixels, rounded up).
+struct DrawingSize {
+  double width, height;
+  TLibraryGraphic::Header header;
+};
+
+// nullopt when the drawing gives no usable size.
+std::optional<DrawingSize> SizeOf(RsvgHandle* handle) {
+  // Physical units at 96 pixels an inch, as CSS and rsvg-convert count them.
+  rsvg_handle_set_dpi(handle, 96);
   double width = 0, height = 0;
   if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height)) {
     gboolean has_width = FALSE, has_height = FALSE, has_viewbox = FALSE;
@@ -34,7 +42,7 @@ std::optional<TLibraryGraphic::Header> SizeOf(RsvgHandle* handle) {
   header.height = std::uint32_t(std::max(1.0, std::ceil(height)));
   header.alpha = true;
   header.alpha_kind = AlphaKind::kAssociated;  // cairo's pixels are premultiplied
-  return header;
+  return DrawingSize{width, height, header};
 }
 
 }  // namespace
@@ -56,14 +64,17 @@ bool TSVGGraphic::HasSignature(std::span<const std::uint8_t> head) const {
 std::optional<TLibraryGraphic::Header> TSVGGraphic::ReadHeader(std::span<const std::uint8_t> file) const {
   svg::Handle handle(file.data(), file.size());
   if (!handle.Get()) return std::nullopt;
-  return SizeOf(handle.Get());
+  const std::optional<DrawingSize> size = SizeOf(handle.Get());
+  if (!size) return std::nullopt;
+  return size->header;
 }
 
 void TSVGGraphic::Decode(std::span<const std::uint8_t> file) {
   svg::Handle handle(file.data(), file.size());
   if (!handle.Get()) InvalidFile();
-  const std::optional<Header> header = SizeOf(handle.Get());
-  if (!header) InvalidFile();
+  const std::optional<DrawingSize> size = SizeOf(handle.Get());
+  if (!size) InvalidFile();
+  const Header* header = &size->header;
   if (header->width > std::uint32_t(kLargestSide) || header->height > std::uint32_t(kLargestSide))
     GraphicError(msg::kUnsupportedFeature, {"Drawings larger than 32767 pixels a side are", FormatName()});
   PrepareBitmap(*header);
@@ -74,7 +85,7 @@ void TSVGGraphic::Decode(std::span<const std::uint8_t> file) {
   {
     svg::Context context(surface);
     svg::Error error;
-    const RsvgRectangle viewport{0, 0, double(Width()), double(Height())};
+    const RsvgRectangle viewport{0, 0, size->width, size->height};
     if (!context.Ok() || !rsvg_handle_render_document(handle.Get(), context.Get(), &viewport, error.Out()))
       DamagedData();
   }
