@@ -6,14 +6,15 @@
 # qel-convert's time to the fastest peer's.
 #
 #   bench/compare.sh [CASE...]        CASE: downscale upscale tiff-load png-save gif-save
-#                                     (the default: all five; the peers' PNG and GIF
-#                                     encoders take several seconds a run)
+#                                     webp-load webp-save (the default: all seven; the
+#                                     peers' PNG and GIF encoders take several seconds
+#                                     a run)
 #
 # Environment: BUILD (the build folder, default build/), RUNS (runs per tool, default 5),
 # WORK (where the test pictures are made and kept, default $TMPDIR/qel-compare).
 #
 # Needs /usr/bin/time, ImageMagick (/usr/bin/convert), GraphicsMagick (gm), libvips-tools
-# (vips), Pillow (/usr/bin/python3) and libtiff-tools (tiffcp).
+# (vips), Pillow (/usr/bin/python3), libtiff-tools (tiffcp) and webp (cwebp).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -218,9 +219,58 @@ Pillow|$PY -c "from PIL import Image; Image.open('$WORK/big.ppm').save('$OUT/p.g
 EOF
 }
 
+# ---- WebP cases ---------------------------------------------------------------------------
+# The peers that read and write WebP here (a peer built without it is left out).
+webp_peers() {
+  vips -l 2>/dev/null | grep -q webpload && echo vips
+  "$IM" -list format 2>/dev/null | grep -q '^ *WEBP.* rw' && echo ImageMagick
+  gm convert -list format 2>/dev/null | grep -q '^ *WEBP.* rw' && echo GraphicsMagick
+  "$PY" -c "from PIL import features; import sys; sys.exit(not features.check('webp'))" 2>/dev/null && echo Pillow
+  return 0
+}
+
+# Passes on the lines of run_case for qel-convert and the peers that handle WebP.
+only_webp_peers() {
+  local peers line
+  peers=$(webp_peers)
+  while IFS= read -r line; do
+    if [[ ${line%%|*} == qel-convert ]] || grep -qx "${line%%|*}" <<<"$peers"; then echo "$line"; fi
+  done
+}
+
+# Reading a lossy WebP (cwebp, quality 90) and writing BMP.
+case_webp_load() {
+  if ! command -v cwebp >/dev/null; then
+    echo && echo "== WebP load + BMP save: skipped (no cwebp to make the file)"
+    return
+  fi
+  [[ -s $WORK/big.webp ]] || cwebp -quiet -q 90 "$WORK/big.ppm" -o "$WORK/big.webp"
+  only_webp_peers <<EOF | run_case "WebP load 6000x4000 + BMP save" ""
+qel-convert|"$QEL" "$WORK/big.webp" "$OUT/q.bmp" --overwrite
+vips|vips copy "$WORK/big.webp" "$OUT/v.v"
+GraphicsMagick|gm convert "$WORK/big.webp" "$OUT/g.bmp"
+ImageMagick|$IM "$WORK/big.webp" "$OUT/i.bmp"
+Pillow|$PY -c "from PIL import Image; Image.open('$WORK/big.webp').save('$OUT/p.bmp')"
+EOF
+}
+
+# Writing a lossy WebP at quality 90 (qel-convert's default).
+case_webp_save() {
+  local in note=""
+  in=$(qel_input big)
+  [[ $in == *.bmp ]] && note="qel-convert reads the BMP copy: this build has no PPM reader"
+  only_webp_peers <<EOF | run_case "WebP save 6000x4000, quality 90" "$note"
+qel-convert|"$QEL" "$in" "$OUT/q.webp" --overwrite
+vips|vips copy "$WORK/big.ppm" "$OUT/v.webp[Q=90]"
+GraphicsMagick|gm convert "$WORK/big.ppm" -quality 90 "$OUT/g.webp"
+ImageMagick|$IM "$WORK/big.ppm" -quality 90 "$OUT/i.webp"
+Pillow|$PY -c "from PIL import Image; Image.open('$WORK/big.ppm').save('$OUT/p.webp', quality=90)"
+EOF
+}
+
 # ---- Main -------------------------------------------------------------------------------
 cases=("$@")
-((${#cases[@]})) || cases=(downscale upscale tiff-load png-save gif-save)
+((${#cases[@]})) || cases=(downscale upscale tiff-load png-save gif-save webp-load webp-save)
 make_pictures
 echo "$(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), $RUNS runs per tool, median wall time"
 for c in "${cases[@]}"; do
@@ -230,6 +280,8 @@ for c in "${cases[@]}"; do
     tiff-load) case_tiff_load ;;
     png-save) case_png_save ;;
     gif-save) case_gif_save ;;
+    webp-load) case_webp_load ;;
+    webp-save) case_webp_save ;;
     *) echo "compare.sh: unknown case $c" >&2; exit 2 ;;
   esac
 done
