@@ -12,7 +12,7 @@ namespace qel {
 
 namespace {
 
-// The stages LibRaw reports are the bits 0 to 19 of its progress value.
+// The stages LibRaw reports are the bits 0 to 19 of its progress value, in order.
 constexpr int kStageCount = 20;
 
 // Opens the file and identifies the camera; false when LibRaw does not know it.
@@ -56,7 +56,9 @@ std::optional<TLibraryGraphic::Header> TRawGraphic::ReadHeader(std::span<const s
 
 int TRawGraphic::OnStage(void* data, enum LibRaw_progress stage, int, int) {
   auto* graphic = static_cast<TRawGraphic*>(data);
-  const int done = std::min(kStageCount, std::countr_zero(unsigned(stage) | (1u << kStageCount)));
+  // Stage bit n done: n + 1 of the stages; the start (no bit) none.
+  const unsigned bits = unsigned(stage);
+  const int done = bits == 0 ? 0 : std::min(kStageCount, std::countr_zero(bits) + 1);
   try {
     graphic->Progress(ProgressStage::kRunning, done * 100 / kStageCount, graphic->progress_rect_, kProgressText);
   } catch (...) {
