@@ -71,7 +71,8 @@ inline int LoadAsExtension(std::string_view extension, const std::uint8_t* data,
 // file up to the picture limits, beyond what the fuzzer's memory limit holds, so an input
 // whose header (as the reader's own ReadProperties reads it) claims more than
 // kMostPixels is passed over rather than reported.
-inline int LoadAsExtensionOfBoundedSize(std::string_view extension, const std::uint8_t* data, std::size_t size) {
+inline int LoadAsExtensionOfBoundedSize(std::string_view extension, const std::uint8_t* data,
+                                        std::size_t size) {
   constexpr std::uint64_t kMostPixels = std::uint64_t(1) << 24;
   const GraphicClass& graphic_class = ClassForExtension(extension);
   std::unique_ptr<TGraphic> graphic = graphic_class.Create();

@@ -66,8 +66,8 @@ std::string ExtractFileName(std::string_view path);
 std::string LowerCase(std::string_view text);
 
 // Loads a picture file with the class FindPictureClass names for its extension and
-// returns it as a 24-bit picture. Fails with "Unknown picture file extension (.%s)" when no class
-// claims the extension; a reader's own errors pass through unchanged.
+// returns it as a 24-bit picture. Fails with "Unknown picture file extension (.%s)" when
+// no class claims the extension; a reader's own errors pass through unchanged.
 Picture LoadPictureFile(const std::string& path, ProgressObserver* observer = nullptr);
 
 // Loads a file with the given class, whatever its extension.

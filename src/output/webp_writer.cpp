@@ -57,22 +57,24 @@ void WriteWebpWith(const Picture& picture, TStream& stream, const WriteOptions& 
   if (picture.Empty()) throw Error("Cannot save an empty picture as WebP.");
   if (picture.Width() > WEBP_MAX_DIMENSION || picture.Height() > WEBP_MAX_DIMENSION)
     throw Error("Cannot save a picture of " + std::to_string(picture.Width()) + " x " +
-                std::to_string(picture.Height()) + " pixels as WebP: at most " + std::to_string(WEBP_MAX_DIMENSION) +
-                " pixels a side.");
+                std::to_string(picture.Height()) + " pixels as WebP: at most " +
+                std::to_string(WEBP_MAX_DIMENSION) + " pixels a side.");
   const float quality = float(CheckedQuality(options));
   EncodedWebp encoded;
   std::size_t size = 0;
   if (picture.Transparent()) {
     const std::vector<std::uint8_t> rows = RowsWithAlpha(picture);
     const int stride = picture.Width() * 4;
-    size = options.lossless
-               ? WebPEncodeLosslessBGRA(rows.data(), picture.Width(), picture.Height(), stride, encoded.Out())
-               : WebPEncodeBGRA(rows.data(), picture.Width(), picture.Height(), stride, quality, encoded.Out());
+    size =
+        options.lossless
+            ? WebPEncodeLosslessBGRA(rows.data(), picture.Width(), picture.Height(), stride, encoded.Out())
+            : WebPEncodeBGRA(rows.data(), picture.Width(), picture.Height(), stride, quality, encoded.Out());
   } else {
     const int stride = int(picture.RowSize());
     const std::uint8_t* rows = picture.Row(0);
-    size = options.lossless ? WebPEncodeLosslessBGR(rows, picture.Width(), picture.Height(), stride, encoded.Out())
-                            : WebPEncodeBGR(rows, picture.Width(), picture.Height(), stride, quality, encoded.Out());
+    size = options.lossless
+               ? WebPEncodeLosslessBGR(rows, picture.Width(), picture.Height(), stride, encoded.Out())
+               : WebPEncodeBGR(rows, picture.Width(), picture.Height(), stride, quality, encoded.Out());
   }
   if (size == 0 || !encoded.Data()) throw Error("WebP error: the picture could not be encoded.");
   stream.Write(encoded.Data(), size);

@@ -17,7 +17,8 @@ bool Parse(const avif::Decoder& decoder, std::span<const std::uint8_t> file) {
   d->ignoreXMP = AVIF_TRUE;
   // Files of encoders that leave out a box the format asks for still show.
   d->strictFlags = AVIF_STRICT_DISABLED;
-  return avifDecoderSetIOMemory(d, file.data(), file.size()) == AVIF_RESULT_OK && avifDecoderParse(d) == AVIF_RESULT_OK;
+  return avifDecoderSetIOMemory(d, file.data(), file.size()) == AVIF_RESULT_OK &&
+         avifDecoderParse(d) == AVIF_RESULT_OK;
 }
 
 TLibraryGraphic::Header HeaderOf(const avifDecoder& decoder) {

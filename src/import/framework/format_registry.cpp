@@ -136,7 +136,8 @@ void RegisterAll() {
   formats.Register("jpc", "JPEG 2000 Image", TJpeg2000Bitmap::StaticClass());
   formats.Register("gif", "GIF Image", TGIFImage::StaticClass());
   // The formats the table predates.
-  for (const AddedRow& row : kAddedRows) AddedPictureFormats().Register(row.extension, row.description, row.graphic_class());
+  for (const AddedRow& row : kAddedRows)
+    AddedPictureFormats().Register(row.extension, row.description, row.graphic_class());
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ bool Open(const heif::Context& context, heif::ImageHandle& handle, std::span<con
   heif_context_set_maximum_image_size_limit(context.Get(), int(kMaxPictureSide));
   return heif_context_read_from_memory_without_copy(context.Get(), file.data(), file.size(), nullptr).code ==
              heif_error_Ok &&
-         heif_context_get_primary_image_handle(context.Get(), handle.Out()).code == heif_error_Ok && handle.Get();
+         heif_context_get_primary_image_handle(context.Get(), handle.Out()).code == heif_error_Ok &&
+         handle.Get();
 }
 
 std::optional<TLibraryGraphic::Header> HeaderOf(const heif_image_handle* handle) {

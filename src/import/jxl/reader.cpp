@@ -59,7 +59,8 @@ void TJXLGraphic::Decode(std::span<const std::uint8_t> file) {
   jxl::Decoder decoder;
   JxlDecoder* d = decoder.Get();
   JxlBasicInfo info{};
-  if (!Start(decoder, file, JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE) || !ReadBasicInfo(d, info)) InvalidFile();
+  if (!Start(decoder, file, JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE) || !ReadBasicInfo(d, info))
+    InvalidFile();
   const Header header = HeaderOf(info);
   PrepareBitmap(header);
   const int channels = header.alpha ? 4 : 3;

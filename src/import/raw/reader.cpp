@@ -43,9 +43,11 @@ const GraphicClass& TRawGraphic::StaticClass() {
 
 bool TRawGraphic::HasSignature(std::span<const std::uint8_t> head) const {
   if (head.size() < 8) return false;
-  const auto starts = [&](const char* text, std::size_t length) { return std::memcmp(head.data(), text, length) == 0; };
-  return starts("II*\0", 4) || starts("MM\0*", 4) || starts("IIRO", 4) || starts("IIRS", 4) || starts("IIU\0", 4) ||
-         (head.size() >= 15 && starts("FUJIFILMCCD-RAW", 15));
+  const auto starts = [&](const char* text, std::size_t length) {
+    return std::memcmp(head.data(), text, length) == 0;
+  };
+  return starts("II*\0", 4) || starts("MM\0*", 4) || starts("IIRO", 4) || starts("IIRS", 4) ||
+         starts("IIU\0", 4) || (head.size() >= 15 && starts("FUJIFILMCCD-RAW", 15));
 }
 
 std::optional<TLibraryGraphic::Header> TRawGraphic::ReadHeader(std::span<const std::uint8_t> file) const {
@@ -60,7 +62,8 @@ int TRawGraphic::OnStage(void* data, enum LibRaw_progress stage, int, int) {
   const unsigned bits = unsigned(stage);
   const int done = bits == 0 ? 0 : std::min(kStageCount, std::countr_zero(bits) + 1);
   try {
-    graphic->Progress(ProgressStage::kRunning, done * 100 / kStageCount, graphic->progress_rect_, kProgressText);
+    graphic->Progress(ProgressStage::kRunning, done * 100 / kStageCount, graphic->progress_rect_,
+                      kProgressText);
   } catch (...) {
     return 1;  // an observer's failure stops the decoding instead of crossing LibRaw
   }

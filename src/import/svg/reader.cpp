@@ -55,7 +55,8 @@ const GraphicClass& TSVGGraphic::StaticClass() {
 bool TSVGGraphic::HasSignature(std::span<const std::uint8_t> head) const {
   std::string_view text(reinterpret_cast<const char*>(head.data()), head.size());
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' || text.front() == '\n'))
+  while (!text.empty() &&
+         (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' || text.front() == '\n'))
     text.remove_prefix(1);
   return text.starts_with("<svg") || text.starts_with("<?xml") || text.starts_with("<!--") ||
          text.starts_with("<!DOCTYPE svg");

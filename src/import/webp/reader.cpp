@@ -20,7 +20,8 @@ const GraphicClass& TWebPGraphic::StaticClass() {
 }
 
 bool TWebPGraphic::HasSignature(std::span<const std::uint8_t> head) const {
-  return head.size() >= 12 && std::memcmp(head.data(), "RIFF", 4) == 0 && std::memcmp(head.data() + 8, "WEBP", 4) == 0;
+  return head.size() >= 12 && std::memcmp(head.data(), "RIFF", 4) == 0 &&
+         std::memcmp(head.data() + 8, "WEBP", 4) == 0;
 }
 
 std::optional<TLibraryGraphic::Header> TWebPGraphic::ReadHeader(std::span<const std::uint8_t> file) const {

@@ -23,7 +23,8 @@ inline Picture SmoothPicture(int width, int height) {
   Picture picture = NewPicture(width, height, kNoColor);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      picture.SetPixel(x, y, RGBColor(std::uint8_t(40 + x * 180 / width), std::uint8_t(30 + y * 190 / height), 140));
+      picture.SetPixel(
+          x, y, RGBColor(std::uint8_t(40 + x * 180 / width), std::uint8_t(30 + y * 190 / height), 140));
   return picture;
 }
 
@@ -38,14 +39,18 @@ struct SourcePictures {
   SourcePictures() {
     SavePictureFile((dir / "opaque.png").string(), SmoothPicture(64, 48), true);
     const std::string opaque = ShellQuote((dir / "opaque.png").string());
-    EXPECT_EQ(RunCommand("/usr/bin/convert " + opaque + " \\( -size 64x48 gradient:white-black \\) -alpha off "
-                         "-compose CopyOpacity -composite PNG32:" + ShellQuote((dir / "alpha.png").string())),
+    EXPECT_EQ(RunCommand("/usr/bin/convert " + opaque +
+                         " \\( -size 64x48 gradient:white-black \\) -alpha off "
+                         "-compose CopyOpacity -composite PNG32:" +
+                         ShellQuote((dir / "alpha.png").string())),
               0);
-    EXPECT_EQ(RunCommand("/usr/bin/convert " + opaque + " -depth 16 PNG48:" + ShellQuote((dir / "deep.png").string())),
+    EXPECT_EQ(RunCommand("/usr/bin/convert " + opaque +
+                         " -depth 16 PNG48:" + ShellQuote((dir / "deep.png").string())),
               0);
-    EXPECT_EQ(RunCommand("/usr/bin/convert " + opaque + " -colorspace Gray -depth 8 -define png:color-type=0 PNG:" +
-                         ShellQuote((dir / "grey.png").string())),
-              0);
+    EXPECT_EQ(
+        RunCommand("/usr/bin/convert " + opaque + " -colorspace Gray -depth 8 -define png:color-type=0 PNG:" +
+                   ShellQuote((dir / "grey.png").string())),
+        0);
     for (const char* name : {"opaque", "alpha", "deep", "grey"}) {
       const auto picture = PillowDecode(dir / (std::string(name) + ".png"));
       EXPECT_TRUE(picture) << name;
@@ -88,8 +93,9 @@ inline void CheckEncodedCases(const std::string& extension, const std::vector<En
     SCOPED_TRACE(c.name);
     const std::filesystem::path file = sources.dir / (std::string(c.name) + "." + extension);
     std::string log;
-    ASSERT_EQ(RunCommand(Filled(c.command, (sources.dir / (std::string(c.source) + ".png")).string(), file.string()),
-                         &log),
+    ASSERT_EQ(RunCommand(
+                  Filled(c.command, (sources.dir / (std::string(c.source) + ".png")).string(), file.string()),
+                  &log),
               0)
         << log;
     const Picture decoded = LoadPictureFile(file.string());

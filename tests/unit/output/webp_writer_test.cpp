@@ -17,7 +17,7 @@ std::optional<Picture> DwebpDecode(const std::filesystem::path& file) {
 TEST(WriterWebp, PeersReadBackWhatIsWritten) {
   test::TempDir dir;
   const Picture smooth = test::SmoothPicture(61, 47);
-  Picture keyed = smooth;  // transparent: its colour is that of the bottom-left pixel
+  Picture keyed = smooth;        // transparent: its colour is that of the bottom-left pixel
   Picture keyed_shown = smooth;  // what it shows over white
   for (int x = 0; x < 20; ++x) {
     keyed.SetPixel(x, 46, RGBColor(255, 0, 255));
@@ -39,7 +39,8 @@ TEST(WriterWebp, PeersReadBackWhatIsWritten) {
     SavePictureFile(file.string(), c.picture, true, c.options);
     const bool transparent = c.picture.Transparent();
     // dwebp leaves alpha out; Pillow draws over white.
-    for (const auto& decoded : {test::PillowDecode(file), transparent ? test::PillowDecode(file) : DwebpDecode(file)}) {
+    for (const auto& decoded :
+         {test::PillowDecode(file), transparent ? test::PillowDecode(file) : DwebpDecode(file)}) {
       ASSERT_TRUE(decoded);
       const auto difference = test::Compare(*decoded, transparent ? keyed_shown : c.picture);
       EXPECT_TRUE(difference.same_size);
@@ -61,7 +62,9 @@ TEST(WriterWebp, QualityOfTheCommandLineChangesJpegAndWebpSizes) {
                               test::ShellQuote((dir / "noise.png").string()) + " ";
   const auto size_of = [&](const std::string& name, const std::string& options) {
     std::string log;
-    EXPECT_EQ(test::RunCommand(convert + test::ShellQuote((dir / name).string()) + " --overwrite " + options, &log), 0)
+    EXPECT_EQ(
+        test::RunCommand(convert + test::ShellQuote((dir / name).string()) + " --overwrite " + options, &log),
+        0)
         << log;
     return std::filesystem::file_size(dir / name);
   };
@@ -76,7 +79,9 @@ TEST(WriterWebp, QualityOfTheCommandLineChangesJpegAndWebpSizes) {
   }
   // Lossless WebP holds every byte; a batch writes WebP too.
   size_of("lossless.webp", "--lossless");
-  EXPECT_EQ(test::Compare(*DwebpDecode(dir / "lossless.webp"), test::NoisePicture(96, 64)).max_channel_difference, 0);
+  EXPECT_EQ(
+      test::Compare(*DwebpDecode(dir / "lossless.webp"), test::NoisePicture(96, 64)).max_channel_difference,
+      0);
   std::string log;
   EXPECT_EQ(test::RunCommand(test::ShellQuote(test::ConvertTool().string()) + " -o " +
                                  test::ShellQuote((dir / "out").string()) + " --to webp --lossless " +
@@ -86,7 +91,8 @@ TEST(WriterWebp, QualityOfTheCommandLineChangesJpegAndWebpSizes) {
       << log;
   EXPECT_TRUE(std::filesystem::exists(dir / "out" / "noise.webp"));
   for (const char* bad : {"--quality 0", "--quality 101", "--quality x", "--quality"})
-    EXPECT_NE(test::RunCommand(convert + test::ShellQuote((dir / "bad.webp").string()) + " " + bad, &log), 0) << bad;
+    EXPECT_NE(test::RunCommand(convert + test::ShellQuote((dir / "bad.webp").string()) + " " + bad, &log), 0)
+        << bad;
   EXPECT_FALSE(std::filesystem::exists(dir / "bad.webp"));
 }
 

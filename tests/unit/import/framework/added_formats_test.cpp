@@ -29,12 +29,14 @@ TEST(AddedFormats, FollowTheTableWithoutChangingIt) {
   EXPECT_EQ(FindPictureClass("cur"), nullptr);
   // The filter text a drop is tested against: the table's, then the new entries.
   const std::string table = PictureFilterText(), readable = ReadableFilterText();
-  EXPECT_TRUE(readable.starts_with(table + "|Scalable vector graphics (*.svg)|*.svg|Pentax raw images (*.pef)|"));
+  EXPECT_TRUE(
+      readable.starts_with(table + "|Scalable vector graphics (*.svg)|*.svg|Pentax raw images (*.pef)|"));
   EXPECT_TRUE(readable.ends_with("|AVIF images (*.avif)|*.avif|WebP images (*.webp)|*.webp"));
   // --formats numbers the new rows on after the table's 51.
   std::string out;
   ASSERT_EQ(test::RunCommand(test::ShellQuote(test::ConvertTool().string()) + " --formats", &out), 0);
-  EXPECT_NE(out.find("  51\tgif\tGIF Image\tTGIFImage\n  52\twebp\tWebP images\tTWebPGraphic\n"), std::string::npos);
+  EXPECT_NE(out.find("  51\tgif\tGIF Image\tTGIFImage\n  52\twebp\tWebP images\tTWebPGraphic\n"),
+            std::string::npos);
   EXPECT_NE(out.find("  65\tsvg\tScalable vector graphics\tTSVGGraphic\n"), std::string::npos);
   EXPECT_NE(out.find("\n" + readable + "\n"), std::string::npos);
 }

@@ -10,12 +10,15 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 std::uint32_t Get32(const Bytes& b, std::size_t at) {
-  return std::uint32_t(b[at]) << 24 | std::uint32_t(b[at + 1]) << 16 | std::uint32_t(b[at + 2]) << 8 | b[at + 3];
+  return std::uint32_t(b[at]) << 24 | std::uint32_t(b[at + 1]) << 16 | std::uint32_t(b[at + 2]) << 8 |
+         b[at + 3];
 }
 void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = std::uint8_t(v >> (24 - 8 * i));
 }
-void Grow(Bytes& b, std::size_t box, std::uint32_t by) { Put32(b, box, Get32(b, box) + by); }
+void Grow(Bytes& b, std::size_t box, std::uint32_t by) {
+  Put32(b, box, Get32(b, box) + by);
+}
 
 // The offset of the first box of that type among the boxes from..to; 0 when none.
 std::size_t FindBox(const Bytes& b, std::size_t from, std::size_t to, const char* type) {
@@ -36,7 +39,7 @@ Bytes WithRotation(Bytes b, std::uint8_t quarter_turns) {
   const std::size_t iloc = FindBox(b, meta + 12, meta_end, "iloc");
   const std::size_t pitm = FindBox(b, meta + 12, meta_end, "pitm");
   EXPECT_TRUE(meta && iprp && ipco && ipma && iloc && pitm && ipma > ipco);
-  EXPECT_TRUE(b[ipma + 8] == 0 && b[ipma + 11] == 0);                   // 16-bit item ids, 1-byte associations
+  EXPECT_TRUE(b[ipma + 8] == 0 && b[ipma + 11] == 0);  // 16-bit item ids, 1-byte associations
   EXPECT_TRUE(b[iloc + 8] == 1 && b[iloc + 12] == 0x44 && b[iloc + 13] == 0x40);  // 32-bit offsets
   const std::uint32_t primary = std::uint32_t(b[pitm + 12]) << 8 | b[pitm + 13];
   int properties = 0;
@@ -70,11 +73,11 @@ Bytes WithRotation(Bytes b, std::uint8_t quarter_turns) {
 
 TEST(HEIFReader, FilesOfTheDebianEncoderShowTheirSource) {
   test::CheckEncodedCases("heic", {
-      {"lossy", "opaque", "heif-enc -q 90 IN -o OUT", 12},
-      {"lossless", "opaque", "heif-enc -L -p chroma=444 IN -o OUT", 2},
-      {"alpha", "alpha", "heif-enc -q 90 IN -o OUT", 12},
-      {"ten-bit", "deep", "heif-enc -b 10 -q 90 IN -o OUT", 12},
-  });
+                                      {"lossy", "opaque", "heif-enc -q 90 IN -o OUT", 12},
+                                      {"lossless", "opaque", "heif-enc -L -p chroma=444 IN -o OUT", 2},
+                                      {"alpha", "alpha", "heif-enc -q 90 IN -o OUT", 12},
+                                      {"ten-bit", "deep", "heif-enc -b 10 -q 90 IN -o OUT", 12},
+                                  });
 }
 
 TEST(HEIFReader, AFileThatAsksForARotationShowsUpright) {

@@ -6,12 +6,12 @@ namespace {
 
 TEST(JXLReader, FilesOfTheDebianEncoderShowTheirSource) {
   test::CheckEncodedCases("jxl", {
-      {"lossless", "opaque", "cjxl -d 0 --quiet IN OUT", 0},
-      {"lossy", "opaque", "cjxl -d 1 --quiet IN OUT", 12},
-      {"alpha", "alpha", "cjxl -d 0 --quiet IN OUT", 1},
-      {"sixteen-bit", "deep", "cjxl -d 0 --quiet IN OUT", 0},
-      {"grey", "grey", "cjxl -d 0 --quiet IN OUT", 0},
-  });
+                                     {"lossless", "opaque", "cjxl -d 0 --quiet IN OUT", 0},
+                                     {"lossy", "opaque", "cjxl -d 1 --quiet IN OUT", 12},
+                                     {"alpha", "alpha", "cjxl -d 0 --quiet IN OUT", 1},
+                                     {"sixteen-bit", "deep", "cjxl -d 0 --quiet IN OUT", 0},
+                                     {"grey", "grey", "cjxl -d 0 --quiet IN OUT", 0},
+                                 });
 }
 
 }  // namespace

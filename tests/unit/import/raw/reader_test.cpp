@@ -71,8 +71,9 @@ Bytes LinearDng(const Picture& picture, int orientation) {
       {50708, 2, 9, {'q', 'e', 'l', ' ', 't', 'e', 's', 't', 0}},
       {50717, 4, 1, longs({65535})},
       // XYZ (D50) to sRGB, the camera's matrix; the light D65.
-      {50721, 10, 9, rationals({3.1338561, -1.6168667, -0.4906146, -0.9787684, 1.9161415, 0.0334540, 0.0719453,
-                                -0.2289914, 1.4052427})},
+      {50721, 10, 9,
+       rationals({3.1338561, -1.6168667, -0.4906146, -0.9787684, 1.9161415, 0.0334540, 0.0719453, -0.2289914,
+                  1.4052427})},
       {50728, 5, 3, rationals({1, 1, 1})},
       {50778, 3, 1, shorts({21})},
   };
@@ -126,14 +127,16 @@ TEST(RawReader, ALinearDngDevelopsWithItsColoursInPlaceAndTurnedUpright) {
   Picture source = NewPicture(32, 24, kNoColor);
   for (int y = 0; y < 24; ++y)
     for (int x = 0; x < 32; ++x)
-      source.SetPixel(x, y, y < 12 ? (x < 16 ? RGBColor(200, 30, 30) : RGBColor(30, 200, 30))
-                                   : (x < 16 ? RGBColor(30, 30, 200) : RGBColor(120, 120, 120)));
+      source.SetPixel(x, y,
+                      y < 12 ? (x < 16 ? RGBColor(200, 30, 30) : RGBColor(30, 200, 30))
+                             : (x < 16 ? RGBColor(30, 30, 200) : RGBColor(120, 120, 120)));
   struct Turn {
     int orientation;
     int width, height;
     int red_x, red_y;  // where the red quadrant's middle shows
   };
-  for (const Turn& t : std::vector<Turn>{{1, 32, 24, 8, 6}, {6, 24, 32, 18, 8}, {8, 24, 32, 6, 24}, {3, 32, 24, 24, 18}}) {
+  for (const Turn& t :
+       std::vector<Turn>{{1, 32, 24, 8, 6}, {6, 24, 32, 18, 8}, {8, 24, 32, 6, 24}, {3, 32, 24, 24, 18}}) {
     SCOPED_TRACE(t.orientation);
     const std::filesystem::path file = dir / "photo.dng";
     test::WriteFileBytes(file, LinearDng(source, t.orientation));
@@ -151,9 +154,11 @@ TEST(RawReader, ALinearDngDevelopsWithItsColoursInPlaceAndTurnedUpright) {
   // Cut short, or not a raw file at all.
   const Bytes whole = LinearDng(source, 1);
   test::WriteFileBytes(dir / "short.nef", Bytes(whole.begin(), whole.begin() + 200));
-  EXPECT_TRUE(test::LoadError(dir / "short.nef").starts_with("Cannot load image.")) << test::LoadError(dir / "short.nef");
+  EXPECT_TRUE(test::LoadError(dir / "short.nef").starts_with("Cannot load image."))
+      << test::LoadError(dir / "short.nef");
   test::WriteFileBytes(dir / "text.cr2", Bytes(300, 'x'));
-  EXPECT_TRUE(test::LoadError(dir / "text.cr2").starts_with("Cannot load image.")) << test::LoadError(dir / "text.cr2");
+  EXPECT_TRUE(test::LoadError(dir / "text.cr2").starts_with("Cannot load image."))
+      << test::LoadError(dir / "text.cr2");
 }
 
 }  // namespace

@@ -7,7 +7,7 @@ namespace {
 
 struct Drawing {
   const char* name;
-  const char* size;  // the attributes of the <svg> element
+  const char* size;   // the attributes of the <svg> element
   int width, height;  // what it is rendered at
   bool sized;         // whether rsvg-convert takes that size without being told
 };
@@ -31,7 +31,8 @@ TEST(SVGReader, DrawingsRenderAsRsvgConvertRendersThem) {
   };
   for (const Drawing& d : drawings) {
     SCOPED_TRACE(d.name);
-    const std::string text = std::string("<svg xmlns='http://www.w3.org/2000/svg' ") + d.size + ">" + kShapes + "</svg>";
+    const std::string text =
+        std::string("<svg xmlns='http://www.w3.org/2000/svg' ") + d.size + ">" + kShapes + "</svg>";
     const std::filesystem::path file = dir / (std::string(d.name) + ".svg");
     test::WriteFileBytes(file, std::vector<std::uint8_t>(text.begin(), text.end()));
     const Picture shown = LoadPictureFile(file.string());
@@ -40,8 +41,8 @@ TEST(SVGReader, DrawingsRenderAsRsvgConvertRendersThem) {
     const std::filesystem::path reference = dir / (std::string(d.name) + ".png");
     const std::string size =
         d.sized ? std::string() : " -w " + std::to_string(d.width) + " -h " + std::to_string(d.height);
-    ASSERT_EQ(test::RunCommand("rsvg-convert -b white" + size + " -o " + test::ShellQuote(reference.string()) + " " +
-                               test::ShellQuote(file.string())),
+    ASSERT_EQ(test::RunCommand("rsvg-convert -b white" + size + " -o " +
+                               test::ShellQuote(reference.string()) + " " + test::ShellQuote(file.string())),
               0);
     const auto expected = test::PillowDecode(reference);
     ASSERT_TRUE(expected);
@@ -49,8 +50,9 @@ TEST(SVGReader, DrawingsRenderAsRsvgConvertRendersThem) {
     EXPECT_LE(difference.max_channel_difference, 1) << difference.Describe();
   }
   // Not a drawing, a broken one, and one too large for cairo.
-  for (const std::string& text : {std::string("plain text"), std::string("<svg xmlns='http://www.w3.org/2000/svg'><rect"),
-                                 std::string("<svg xmlns='http://www.w3.org/2000/svg' width='40000' height='10'/>")}) {
+  for (const std::string& text :
+       {std::string("plain text"), std::string("<svg xmlns='http://www.w3.org/2000/svg'><rect"),
+        std::string("<svg xmlns='http://www.w3.org/2000/svg' width='40000' height='10'/>")}) {
     test::WriteFileBytes(dir / "bad.svg", std::vector<std::uint8_t>(text.begin(), text.end()));
     EXPECT_TRUE(test::LoadError(dir / "bad.svg").starts_with("Cannot load image.")) << text;
   }
