@@ -221,10 +221,11 @@ EOF
 
 # ---- WebP cases ---------------------------------------------------------------------------
 # The peers that read and write WebP here (a peer built without it is left out).
+# (The lists are taken whole first: grep -q stopping early would fail the pipe.)
 webp_peers() {
-  vips -l 2>/dev/null | grep -q webpload && echo vips
-  "$IM" -list format 2>/dev/null | grep -q '^ *WEBP.* rw' && echo ImageMagick
-  gm convert -list format 2>/dev/null | grep -q '^ *WEBP.* rw' && echo GraphicsMagick
+  grep -q webpload <<<"$(vips -l 2>/dev/null)" && echo vips
+  grep -q '^ *WEBP.* rw' <<<"$("$IM" -list format 2>/dev/null)" && echo ImageMagick
+  grep -q '^ *WEBP.* rw' <<<"$(gm convert -list format 2>/dev/null)" && echo GraphicsMagick
   "$PY" -c "from PIL import features; import sys; sys.exit(not features.check('webp'))" 2>/dev/null && echo Pillow
   return 0
 }
