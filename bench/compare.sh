@@ -10,12 +10,13 @@
 # by compressing less does not count; PNG only: GIF files differ in their colours).
 #
 #   bench/compare.sh [CASE...]   CASE: downscale upscale tiff-load png-save png-save-level8
-#                                gif-save (the default: all six; the peers' PNG and GIF
-#                                encoders take several seconds a run)
+#                                gif-save webp-load webp-save (the default: all eight; the
+#                                peers' PNG and GIF encoders take several seconds a run)
 #
 # png-save runs every tool with its own defaults; png-save-level8 asks the peers for
 # zlib's level 8, the strength qel-convert's files are held to (vips compression=8,
-# Pillow compress_level=8, ImageMagick and GraphicsMagick -quality 85).
+# Pillow compress_level=8, ImageMagick and GraphicsMagick -quality 85). The WebP cases
+# take the peers built with WebP.
 #
 # Environment: BUILD (the build folder, default build/), RUNS (runs per tool, default 5),
 # WORK (where the test pictures are made and kept, default $TMPDIR/qel-compare),
@@ -24,7 +25,7 @@
 # ours to it).
 #
 # Needs /usr/bin/time, ImageMagick (/usr/bin/convert), GraphicsMagick (gm), libvips-tools
-# (vips), Pillow (/usr/bin/python3) and libtiff-tools (tiffcp).
+# (vips), Pillow (/usr/bin/python3), libtiff-tools (tiffcp) and webp (cwebp).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -332,8 +333,58 @@ Pillow|$OUT/p.gif|$PY -c "from PIL import Image; Image.open('$WORK/$p.ppm').save
 EOF
 }
 
+# ---- WebP cases ---------------------------------------------------------------------------
+# The peers that read and write WebP here (a peer built without it is left out).
+# (The lists are taken whole first: grep -q stopping early would fail the pipe.)
+webp_peers() {
+  grep -q webpload <<<"$(vips -l 2>/dev/null)" && echo vips
+  grep -q '^ *WEBP.* rw' <<<"$("$IM" -list format 2>/dev/null)" && echo ImageMagick
+  grep -q '^ *WEBP.* rw' <<<"$(gm convert -list format 2>/dev/null)" && echo GraphicsMagick
+  "$PY" -c "from PIL import features; import sys; sys.exit(not features.check('webp'))" 2>/dev/null && echo Pillow
+  return 0
+}
+
+# Passes on the lines of run_case for qel-convert and the peers that handle WebP.
+only_webp_peers() {
+  local peers line
+  peers=$(webp_peers)
+  while IFS= read -r line; do
+    if [[ ${line%%|*} == qel-convert ]] || grep -qx "${line%%|*}" <<<"$peers"; then echo "$line"; fi
+  done
+}
+
+# Reading a lossy WebP (cwebp, quality 90) and writing BMP.
+case_webp_load() {
+  local p=$1
+  if ! command -v cwebp >/dev/null; then
+    echo && echo "== WebP load + BMP save, $p: skipped (no cwebp to make the file)"
+    return
+  fi
+  [[ -s $WORK/$p.webp ]] || cwebp -quiet -q 90 "$WORK/$p.ppm" -o "$WORK/$p.webp"
+  only_webp_peers <<EOF | run_case "WebP load 6000x4000 + BMP save, $p" ""
+qel-convert||"$QEL" "$WORK/$p.webp" "$OUT/q.bmp" --overwrite
+vips||vips copy "$WORK/$p.webp" "$OUT/v.v"
+GraphicsMagick||gm convert "$WORK/$p.webp" "$OUT/g.bmp"
+ImageMagick||$IM "$WORK/$p.webp" "$OUT/i.bmp"
+Pillow||$PY -c "from PIL import Image; Image.open('$WORK/$p.webp').save('$OUT/p.bmp')"
+EOF
+}
+
+# Writing a lossy WebP at quality 90 (qel-convert's default).
+case_webp_save() {
+  local p=$1 in
+  in=$(qel_input "$p")
+  only_webp_peers <<EOF | run_case "WebP save 6000x4000, quality 90, $p" "$(bmp_note "$in")"
+qel-convert|$OUT/q.webp|"$QEL" "$in" "$OUT/q.webp" --overwrite
+vips|$OUT/v.webp|vips copy "$WORK/$p.ppm" "$OUT/v.webp[Q=90]"
+GraphicsMagick|$OUT/g.webp|gm convert "$WORK/$p.ppm" -quality 90 "$OUT/g.webp"
+ImageMagick|$OUT/i.webp|$IM "$WORK/$p.ppm" -quality 90 "$OUT/i.webp"
+Pillow|$OUT/p.webp|$PY -c "from PIL import Image; Image.open('$WORK/$p.ppm').save('$OUT/p.webp', quality=90)"
+EOF
+}
+
 # ---- Main -------------------------------------------------------------------------------
-all_cases=(downscale upscale tiff-load png-save png-save-level8 gif-save)
+all_cases=(downscale upscale tiff-load png-save png-save-level8 gif-save webp-load webp-save)
 cases=("$@")
 ((${#cases[@]})) || cases=("${all_cases[@]}")
 for c in "${cases[@]}"; do

@@ -666,9 +666,107 @@ def settings_file():
     put(d, "empty-with-writes", b"\0\x00\x031.5\x05\x010\x16\x00")
 
 
+def encoded(folder, name, ext, command):
+    """A seed written by an encoder of a library's Debian package: command has IN and OUT."""
+    out = os.path.join(WORK, name + "." + ext)
+    alpha = os.path.join(WORK, "alpha.png")
+    if not os.path.exists(alpha):
+        run(CONVERT, SOURCE, "(", "-size", "24x16", "gradient:white-black", ")", "-alpha", "off", "-compose",
+            "CopyOpacity", "-composite", "PNG32:" + alpha)
+    source = alpha if "alpha" in name else SOURCE
+    run(" ".join(a if a not in ("IN", "OUT") else {"IN": source, "OUT": out}[a] for a in command.split()), shell=True)
+    shutil.copyfile(out, os.path.join(folder, "seed-" + name))
+
+
+def webp():
+    d = target_dir("reader_webp")
+    encoded(d, "lossy", "webp", "cwebp -quiet -q 80 IN -o OUT")
+    encoded(d, "lossless", "webp", "cwebp -quiet -lossless IN -o OUT")
+    encoded(d, "lossy-alpha", "webp", "cwebp -quiet -q 80 IN -o OUT")
+    encoded(d, "lossless-alpha", "webp", "cwebp -quiet -lossless IN -o OUT")
+    flipped = os.path.join(WORK, "flipped.png")
+    run(CONVERT, SOURCE, "-flip", flipped)
+    encoded(d, "animated", "webp", "img2webp -lossy IN " + flipped + " -o OUT")
+
+
+def avif():
+    d = target_dir("reader_avif")
+    encoded(d, "lossy", "avif", "avifenc -s 10 --min 20 --max 30 IN OUT")
+    encoded(d, "lossless", "avif", "avifenc -s 10 --lossless IN OUT")
+    encoded(d, "alpha", "avif", "avifenc -s 10 --min 20 --max 30 IN OUT")
+    encoded(d, "ten-bit-420-turned", "avif", "avifenc -s 10 -d 10 -y 420 --irot 1 --imir 0 IN OUT")
+
+
+def heif():
+    d = target_dir("reader_heif")
+    encoded(d, "lossy", "heic", "heif-enc -q 50 IN -o OUT")
+    encoded(d, "alpha", "heic", "heif-enc -q 50 IN -o OUT")
+
+
+def jxl():
+    d = target_dir("reader_jxl")
+    encoded(d, "lossy", "jxl", "cjxl -d 2 --quiet IN OUT")
+    encoded(d, "lossless", "jxl", "cjxl -d 0 --quiet IN OUT")
+    encoded(d, "alpha", "jxl", "cjxl -d 1 --quiet IN OUT")
+    encoded(d, "container", "jxl", "cjxl -d 1 --quiet --container=1 IN OUT")
+
+
+def linear_dng(width, height, orientation):
+    """A little-endian DNG of a linear RGB picture, 16 bits a sample, uncompressed."""
+    pixels = b"".join(le16((x * 255 // width) * 257) + le16((y * 255 // height) * 257) + le16(128 * 257)
+                      for y in range(height) for x in range(width))
+    def rationals(*values):
+        return b"".join(struct.pack("<iI", round(v * 10000), 10000) for v in values)
+    fields = [(254, 4, 1, le32(0)), (256, 4, 1, le32(width)), (257, 4, 1, le32(height)),
+              (258, 3, 3, le16(16) * 3), (259, 3, 1, le16(1)), (262, 3, 1, le16(34892)),
+              (271, 2, 4, b"qel\0"), (272, 2, 5, b"test\0"), (273, 4, 1, None), (274, 3, 1, le16(orientation)),
+              (277, 3, 1, le16(3)), (278, 4, 1, le32(height)), (279, 4, 1, le32(len(pixels))),
+              (284, 3, 1, le16(1)), (50706, 1, 4, bytes([1, 4, 0, 0])), (50708, 2, 9, b"qel test\0"),
+              (50717, 4, 1, le32(65535)),
+              (50721, 10, 9, rationals(3.1338561, -1.6168667, -0.4906146, -0.9787684, 1.9161415, 0.0334540,
+                                       0.0719453, -0.2289914, 1.4052427)),
+              (50728, 5, 3, rationals(1, 1, 1)), (50778, 3, 1, le16(21))]
+    values_at = 8 + 2 + 12 * len(fields) + 4
+    directory, values, strip = le16(len(fields)), b"", 0
+    for tag, kind, count, value in fields:
+        directory += le16(tag) + le16(kind) + le32(count)
+        if value is None:
+            strip = len(directory)
+            directory += le32(0)
+        elif len(value) <= 4:
+            directory += value.ljust(4, b"\0")
+        else:
+            directory += le32(values_at + len(values))
+            values += value
+    directory += le32(0)
+    pixel_at = values_at + len(values)
+    directory = directory[:strip] + le32(pixel_at) + directory[strip + 4:]
+    return b"II*\0" + le32(8) + directory + values + pixels
+
+
+def raw():
+    d = target_dir("reader_raw")
+    put(d, "linear-dng", linear_dng(12, 8, 1))
+    put(d, "linear-dng-turned", linear_dng(8, 6, 6))
+
+
+def svg():
+    d = target_dir("reader_svg")
+    put(d, "shapes", b"<svg xmlns='http://www.w3.org/2000/svg' width='24' height='16'>"
+                     b"<rect x='1' y='1' width='10' height='8' fill='#c83214'/>"
+                     b"<circle cx='16' cy='8' r='6' fill='blue' fill-opacity='0.5'/></svg>")
+    put(d, "viewbox", b"<?xml version='1.0'?>\n<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 30 20'>"
+                      b"<defs><linearGradient id='g'><stop offset='0' stop-color='red'/>"
+                      b"<stop offset='1' stop-color='#00f' stop-opacity='0.3'/></linearGradient></defs>"
+                      b"<path d='M2 2 L28 4 Q 15 25 2 18 z' fill='url(#g)' stroke='black' stroke-width='0.5'/>"
+                      b"<text x='3' y='12' font-size='6'>qel</text></svg>")
+    put(d, "units", b"<svg xmlns='http://www.w3.org/2000/svg' width='10mm' height='5mm'>"
+                    b"<g transform='rotate(10)'><ellipse cx='15' cy='8' rx='12' ry='5' fill='green'/></g></svg>")
+
+
 def main():
     for make in (bmp, ico, jpeg, targa, pcx, sgi, psd, ppm, png, jp2, gif, tiff, tiff_tiles, eps, pcd, psp, cut,
-                 autodesk, rla, metafile, roundtrip, key_store, settings_file):
+                 autodesk, rla, metafile, roundtrip, key_store, settings_file, webp, avif, heif, jxl, raw, svg):
         make()
     shutil.rmtree(WORK)
 

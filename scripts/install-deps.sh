@@ -7,6 +7,7 @@ build_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libdeflate-dev libgif-dev libopenjp2-7-dev
+  libwebp-dev libavif-dev libheif-dev libjxl-dev libraw-dev librsvg2-dev
   xdg-utils
 )
 test_packages=(
@@ -14,6 +15,7 @@ test_packages=(
   clang libclang-rt-dev
   imagemagick graphicsmagick netpbm libtiff-tools libopenjp2-tools python3-pil libvips-tools
   xvfb xdotool x11-utils x11-xserver-utils desktop-file-utils time emf2svg dbus-daemon
+  webp libavif-bin libheif-examples libjxl-tools librsvg2-bin
 )
 
 packages=("${build_packages[@]}")

@@ -55,8 +55,10 @@ void RemoveContextMenu(Registry& registry, DesktopEntries* entries, std::string_
 
 std::vector<std::string> ReadableExtensions() {
   std::vector<std::string> extensions;
-  for (const TPictureFormatList::Entry& entry : PictureFormats().Entries()) {
-    if (!entry.extension.empty()) extensions.push_back(entry.extension);
+  for (const TPictureFormatList* list : {&PictureFormats(), &AddedPictureFormats()}) {
+    for (const TPictureFormatList::Entry& entry : list->Entries()) {
+      if (!entry.extension.empty()) extensions.push_back(entry.extension);
+    }
   }
   return extensions;
 }

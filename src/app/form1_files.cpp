@@ -61,7 +61,7 @@ void TForm1::LoadStepped() {
 
 void TForm1::DropPaths(const std::vector<std::string>& paths) {
   document_.FileList.clear();
-  const std::string filter = PictureFilterText();
+  const std::string filter = ReadableFilterText();
   for (const std::string& path : paths) AddPath(document_.FileList, path, filter);
   if (document_.FileList.empty()) return;
   document_.ListIndex = 1;

@@ -7,12 +7,13 @@
 namespace qel {
 
 // A file name whose extension occurs in this text is written in place by "Save".
-inline constexpr std::string_view kWritableExtensions = ".jpg.bmp.gif.png.emf.jp2.tga";
+inline constexpr std::string_view kWritableExtensions = ".jpg.bmp.gif.png.emf.jp2.tga.webp";
 // The save dialog's filter, in the "description|patterns|..." form.
 inline constexpr std::string_view kSavePictureFilter =
-    "Graphic Files |*.jpg;*.bmp;*.gif;*.png;*.emf;*.jp2;*.tga|JPEG Image (*.jpg)|*.jpg|"
+    "Graphic Files |*.jpg;*.bmp;*.gif;*.png;*.emf;*.jp2;*.tga;*.webp|JPEG Image (*.jpg)|*.jpg|"
     "Windows Bitmap (*.bmp)|*.bmp|GIF Image (*.gif)|*.gif|PNG Image (*.png)|*.png|"
-    "Enhamced Metafile (*.emf)|*.emf|JPEG2000 (*.jp2)|*.jp2|Targa Image (*.tga)|*.tga";
+    "Enhamced Metafile (*.emf)|*.emf|JPEG2000 (*.jp2)|*.jp2|Targa Image (*.tga)|*.tga|"
+    "WebP Image (*.webp)|*.webp";
 inline constexpr std::string_view kSaveDefaultExtension = "jpg";
 // The file a picture without a file of its own is mailed as, in the temporary folder.
 inline constexpr std::string_view kMailFileName = "QEL.jpg";

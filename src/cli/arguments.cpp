@@ -26,6 +26,15 @@ int ParseJobs(const std::string& option, const std::string& text) {
   return jobs;
 }
 
+int ParseQuality(const std::string& text) {
+  int quality = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, quality);
+  if (text.empty() || error != std::errc() || stop != end || quality < 1 || quality > 100)
+    throw std::invalid_argument("--quality " + text + ": expected a number from 1 to 100");
+  return quality;
+}
+
 }  // namespace
 
 Arguments ParseArguments(const std::vector<std::string>& args) {
@@ -47,6 +56,10 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
       a.info = true;
     } else if (arg == "--overwrite") {
       a.overwrite = true;
+    } else if (arg == "--quality") {
+      a.write_options.quality = ParseQuality(ValueOf(args, i));
+    } else if (arg == "--lossless") {
+      a.write_options.lossless = true;
     } else if (arg == "--reader") {
       if (ValueOf(args, i) != "import") throw std::invalid_argument("--reader takes the value \"import\"");
       a.import_reader = true;

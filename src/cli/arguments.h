@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/operations.h"
+#include "output/write_options.h"
 
 namespace qel::cli {
 
@@ -19,6 +20,7 @@ struct Arguments {
   std::optional<std::string> output_folder;  // -o DIR
   std::optional<std::string> extension;      // --to EXT, as typed
   std::optional<int> jobs;                   // -j N
+  WriteOptions write_options;                // --quality N, --lossless
   std::vector<std::string> paths;
   std::vector<Operation> steps;
 

@@ -233,9 +233,9 @@ class BatchRun {
   }
 
   std::string Write(std::size_t index, const Picture& picture) {
-    if (job_.overwrite) return SavePictureFile(names_[index].Path(), picture, true);
+    if (job_.overwrite) return SavePictureFile(names_[index].Path(), picture, true, job_.write_options);
     const std::unique_ptr<ClaimedFile> claimed = claims_.Claim(index);
-    SavePictureFile(claimed->Path(), picture, true);
+    SavePictureFile(claimed->Path(), picture, true, job_.write_options);
     claimed->Keep();
     return claimed->Path();
   }
@@ -255,7 +255,7 @@ class BatchRun {
 BatchCounts RunBatch(const BatchJob& job) {
   // The inputs are gathered first: an output folder made inside a folder given is not
   // one of its entries.
-  const BatchInputs inputs = CollectBatchInputs(job.paths, PictureFilterText());
+  const BatchInputs inputs = CollectBatchInputs(job.paths, ReadableFilterText());
   MakeFolder(job.output_folder);
   const std::vector<OutputName> names =
       PlanOutputNames(inputs.files, job.output_folder, job.extension, job.overwrite);

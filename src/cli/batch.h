@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/operations.h"
+#include "output/write_options.h"
 
 namespace qel::cli {
 
@@ -14,6 +15,7 @@ struct BatchJob {
   std::string extension;  // with the dot, as BatchExtension gives it
   bool overwrite = false;
   bool import_reader = false;
+  WriteOptions write_options;
   int jobs = 0;  // 0: one worker a processor core
   std::vector<Operation> steps;
   std::vector<std::string> paths;  // files and folders, as given

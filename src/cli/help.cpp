@@ -9,8 +9,10 @@ namespace {
 
 const char* const kUsage =
     "Usage:\n"
-    "  qel-convert INPUT OUTPUT [operations] [--overwrite] [--reader import]\n"
-    "  qel-convert -o DIR --to EXT [-j N] [operations] [--overwrite] [--reader import] PATH...\n"
+    "  qel-convert INPUT OUTPUT [operations] [--overwrite] [--quality N] [--lossless]\n"
+    "              [--reader import]\n"
+    "  qel-convert -o DIR --to EXT [-j N] [operations] [--overwrite] [--quality N]\n"
+    "              [--lossless] [--reader import] PATH...\n"
     "  qel-convert --info INPUT [--reader import]\n"
     "  qel-convert --formats\n"
     "  qel-convert --help | --version\n";
@@ -46,6 +48,9 @@ const char* const kWritingTail =
     "                      OUTPUT[1], OUTPUT[2], ... is used instead. A file replaced\n"
     "                      keeps its owner, mode and hard links.\n"
     "  --overwrite         replace OUTPUT when it exists\n"
+    "  --quality N         the quality of JPEG and lossy WebP files, 1 to 100\n"
+    "                      (default 90)\n"
+    "  --lossless          write WebP files losslessly\n"
     "  The path actually written is printed on standard output.\n";
 
 const char* const kBatch =

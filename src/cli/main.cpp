@@ -25,22 +25,26 @@ class ConsoleObserver : public ProgressObserver {
 };
 
 void PrintFormats() {
-  const auto& entries = PictureFormats().Entries();
+  // The table's rows, then the rows added after it, numbered on.
+  std::vector<const TPictureFormatList::Entry*> entries;
+  for (const TPictureFormatList* list : {&PictureFormats(), &AddedPictureFormats()}) {
+    for (const auto& entry : list->Entries()) entries.push_back(&entry);
+  }
   std::cout << "Registrations, in order:\n";
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    std::cout << "  " << (i + 1) << "\t" << entries[i].extension << "\t" << entries[i].description << "\t"
-              << entries[i].graphic_class->Name() << "\n";
+    std::cout << "  " << (i + 1) << "\t" << entries[i]->extension << "\t" << entries[i]->description << "\t"
+              << entries[i]->graphic_class->Name() << "\n";
   }
   std::cout << "Winners:\n";
   std::vector<std::string> seen;
-  for (const auto& e : entries) {
+  for (const auto* e : entries) {
     bool known = false;
-    for (const auto& s : seen) known = known || s == e.extension;
+    for (const auto& s : seen) known = known || s == e->extension;
     if (known) continue;
-    seen.push_back(e.extension);
-    std::cout << "  " << e.extension << "\t" << PictureFormats().FindExtension(e.extension)->Name() << "\n";
+    seen.push_back(e->extension);
+    std::cout << "  " << e->extension << "\t" << FindPictureClass(e->extension)->Name() << "\n";
   }
-  std::cout << "Filter text:\n" << PictureFilterText() << "\n";
+  std::cout << "Filter text:\n" << ReadableFilterText() << "\n";
 }
 
 int Info(const cli::Arguments& a) {
@@ -60,7 +64,7 @@ int ConvertOne(const cli::Arguments& a) {
   Picture picture = cli::LoadInput(a.paths[0], a.import_reader, &observer);
   cli::OperationSettings settings;
   for (const auto& step : a.steps) step(picture, settings);
-  std::cout << SavePictureFile(a.paths[1], picture, a.overwrite) << "\n";
+  std::cout << SavePictureFile(a.paths[1], picture, a.overwrite, a.write_options) << "\n";
   return 0;
 }
 
@@ -73,6 +77,7 @@ int ConvertMany(cli::Arguments& a) {
   job.extension = cli::BatchExtension(*a.extension);
   job.overwrite = a.overwrite;
   job.import_reader = a.import_reader;
+  job.write_options = a.write_options;
   job.jobs = a.jobs.value_or(0);
   job.steps = std::move(a.steps);
   job.paths = std::move(a.paths);

@@ -12,7 +12,7 @@ const GraphicClass& ReaderFor(const std::string& path, bool import_reader) {
   if (import_reader && ext == ".gif") return TGIFGraphic::StaticClass();
   if (import_reader && ext == ".png") return TPNGGraphic::StaticClass();
   if (!ext.empty()) ext.erase(0, 1);
-  const GraphicClass* graphic_class = ext.empty() ? nullptr : PictureFormats().FindExtension(ext);
+  const GraphicClass* graphic_class = ext.empty() ? nullptr : FindPictureClass(ext);
   if (!graphic_class) throw EInvalidGraphic(FormatMessage("Unknown picture file extension (.%s)", {ext}));
   return *graphic_class;
 }

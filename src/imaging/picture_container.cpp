@@ -39,19 +39,26 @@ const GraphicClass* TPictureFormatList::FindExtension(std::string_view extension
 }
 
 std::string TPictureFormatList::BuildFilterText(const GraphicClass& base) const {
-  std::string descriptions, masks;
+  std::string masks;
   int taken = 0;
   for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
     if (it->extension.empty() || !it->graphic_class->InheritsFrom(base)) continue;
-    if (!descriptions.empty()) {
-      descriptions += '|';
-      masks += ';';
-    }
-    descriptions += it->description + " (*." + it->extension + ")|*." + it->extension;
+    if (!masks.empty()) masks += ';';
     masks += "*." + it->extension;
     ++taken;
   }
+  const std::string descriptions = BuildEntryText(base);
   if (taken > 1) return "All (" + masks + ")|" + masks + "|" + descriptions;
+  return descriptions;
+}
+
+std::string TPictureFormatList::BuildEntryText(const GraphicClass& base) const {
+  std::string descriptions;
+  for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+    if (it->extension.empty() || !it->graphic_class->InheritsFrom(base)) continue;
+    if (!descriptions.empty()) descriptions += '|';
+    descriptions += it->description + " (*." + it->extension + ")|*." + it->extension;
+  }
   return descriptions;
 }
 
@@ -65,6 +72,23 @@ TPictureFormatList& PictureFormats() {
 }
 
 std::string PictureFilterText() { return PictureFormats().BuildFilterText(TGraphic::StaticClass()); }
+
+TPictureFormatList& AddedPictureFormats() {
+  static TPictureFormatList list;
+  return list;
+}
+
+const GraphicClass* FindPictureClass(std::string_view extension) {
+  if (const GraphicClass* graphic_class = PictureFormats().FindExtension(extension)) return graphic_class;
+  return AddedPictureFormats().FindExtension(extension);
+}
+
+std::string ReadableFilterText() {
+  std::string text = PictureFilterText();
+  const std::string added = AddedPictureFormats().BuildEntryText(TGraphic::StaticClass());
+  if (!text.empty() && !added.empty()) text += '|';
+  return text + added;
+}
 
 Picture LoadPictureStream(TStream& stream, const GraphicClass& graphic_class, ProgressObserver* observer) {
   std::unique_ptr<TGraphic> graphic = graphic_class.Create();
@@ -93,7 +117,7 @@ Picture LoadPictureFileAs(const std::string& path, const GraphicClass& graphic_c
 Picture LoadPictureFile(const std::string& path, ProgressObserver* observer) {
   std::string ext = ExtractFileExt(path);
   if (!ext.empty()) ext.erase(0, 1);
-  const GraphicClass* graphic_class = ext.empty() ? nullptr : PictureFormats().FindExtension(ext);
+  const GraphicClass* graphic_class = ext.empty() ? nullptr : FindPictureClass(ext);
   if (!graphic_class) throw EInvalidGraphic(FormatMessage("Unknown picture file extension (.%s)", {ext}));
   return LoadPictureFileAs(path, *graphic_class, observer);
 }

@@ -26,6 +26,8 @@ class TPictureFormatList {
   // "All (*.a;*.b)|*.a;*.b|Desc B (*.b)|*.b|Desc A (*.a)|*.a" over the entries whose class
   // derives from base, the last registration first.
   std::string BuildFilterText(const GraphicClass& base) const;
+  // The single entries of that text alone: "Desc B (*.b)|*.b|Desc A (*.a)|*.a".
+  std::string BuildEntryText(const GraphicClass& base) const;
   // Removes the entries of the class and of every class derived from it.
   void Unregister(const GraphicClass& graphic_class);
 
@@ -40,8 +42,21 @@ class TPictureFormatList {
 // import library); nothing changes it afterwards.
 TPictureFormatList& PictureFormats();
 
-// The filter text over every registered format (what a drop is tested against).
+// The filter text over every format of that list.
 std::string PictureFilterText();
+
+// The rows registered after that list is complete: readers of formats it predates (WebP,
+// AVIF, HEIF, JPEG XL, camera raw, SVG). They claim only extensions it does not claim, so
+// its rows, its winners and its filter text stay exactly as they are.
+TPictureFormatList& AddedPictureFormats();
+
+// The class that reads files with this extension (without the dot, any case): the
+// winner of PictureFormats, else that of AddedPictureFormats; nullptr when none claims it.
+const GraphicClass* FindPictureClass(std::string_view extension);
+
+// What a drop is tested against: PictureFilterText followed by the entries of the added
+// rows, the last registration first.
+std::string ReadableFilterText();
 
 // The extension of a path: from the last dot of its last element, dot included; empty
 // when that element has no dot.
@@ -50,9 +65,9 @@ std::string ExtractFileExt(std::string_view path);
 std::string ExtractFileName(std::string_view path);
 std::string LowerCase(std::string_view text);
 
-// Loads a picture file with the class registered last for its extension and returns it
-// as a 24-bit picture. Fails with "Unknown picture file extension (.%s)" when no class
-// claims the extension; a reader's own errors pass through unchanged.
+// Loads a picture file with the class FindPictureClass names for its extension and
+// returns it as a 24-bit picture. Fails with "Unknown picture file extension (.%s)" when
+// no class claims the extension; a reader's own errors pass through unchanged.
 Picture LoadPictureFile(const std::string& path, ProgressObserver* observer = nullptr);
 
 // Loads a file with the given class, whatever its extension.

@@ -1,5 +1,5 @@
-// JPEG encoder: quality 90 with baseline quantisation tables, colour (YCbCr), not
-// progressive, everything else the library's defaults.
+// JPEG encoder: quality 90 (or the one chosen) with baseline quantisation tables, colour
+// (YCbCr), not progressive, everything else the library's defaults.
 //
 // libjpeg reports errors through error_exit, which must not return. It jumps back to
 // the one setjmp in Run(); between that point and the library's calls no C++
@@ -25,7 +25,6 @@ namespace qel {
 
 namespace {
 
-constexpr int kJpegQuality = 90;
 constexpr std::size_t kOutputBufferSize = 64 * 1024;
 
 struct ErrorManager {
@@ -86,7 +85,7 @@ void TermDestination(j_compress_ptr cinfo) {
 // Owns the compressor; released on every path.
 class Compressor {
  public:
-  Compressor(TStream& stream) : buffer_(kOutputBufferSize) {
+  Compressor(TStream& stream, int quality) : quality_(quality), buffer_(kOutputBufferSize) {
     cinfo_.err = jpeg_std_error(&errors_.pub);
     errors_.pub.error_exit = &ErrorExit;
     errors_.pub.emit_message = &EmitMessage;
@@ -124,7 +123,7 @@ class Compressor {
     cinfo_.input_components = 3;
     cinfo_.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo_);
-    jpeg_set_quality(&cinfo_, kJpegQuality, TRUE);
+    jpeg_set_quality(&cinfo_, quality_, TRUE);
     jpeg_start_compress(&cinfo_, TRUE);
     const int width = picture.Width();
     while (cinfo_.next_scanline < cinfo_.image_height) {
@@ -141,6 +140,7 @@ class Compressor {
     return true;
   }
 
+  int quality_;
   jpeg_compress_struct cinfo_{};
   ErrorManager errors_{};
   Destination destination_{};
@@ -151,8 +151,12 @@ class Compressor {
 }  // namespace
 
 void WriteJpeg(const Picture& picture, TStream& stream) {
+  WriteJpegWith(picture, stream, WriteOptions{});
+}
+
+void WriteJpegWith(const Picture& picture, TStream& stream, const WriteOptions& options) {
   if (picture.Empty()) throw Error("Cannot save an empty picture as JPEG.");
-  Compressor compressor(stream);
+  Compressor compressor(stream, CheckedQuality(options));
   compressor.Compress(picture);
 }
 

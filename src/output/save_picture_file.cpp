@@ -30,12 +30,17 @@ std::string UniqueFileName(const std::string& name) {
 
 std::string SavePictureFile(const std::string& name, const Picture& picture, bool overwrite,
                             std::string* name_used) {
+  return SavePictureFile(name, picture, overwrite, WriteOptions{}, name_used);
+}
+
+std::string SavePictureFile(const std::string& name, const Picture& picture, bool overwrite,
+                            const WriteOptions& options, std::string* name_used) {
   if (name_used) *name_used = name;
   const WriterEntry* writer = FindWriter(ExtractFileExt(name));
   if (!writer) throw EUnwritableExtension(UnwritableExtensionMessage(FullPathForMessages(name)));
   const std::string target = overwrite ? name : UniqueFileName(name);
   if (name_used) *name_used = target;
-  WriteFileSafely(target, [&](TStream& stream) { writer->encode(picture, stream); });
+  WriteFileSafely(target, [&](TStream& stream) { writer->Encode(picture, stream, options); });
   return target;
 }
 

@@ -1,11 +1,12 @@
 // The one writer of the system: saves a picture in the format its file name's
 // extension names (the table of writer_table.h: .bmp, .jp2, .tga, .jpg and its other
-// spellings .jpeg .jpe .jfif, .png, .gif, .emf).
+// spellings .jpeg .jpe .jfif, .png, .gif, .emf, and .webp).
 #pragma once
 
 #include <string>
 
 #include "imaging/picture.h"
+#include "output/write_options.h"
 
 namespace qel {
 
@@ -25,5 +26,8 @@ std::string UniqueFileName(const std::string& name);
 // attempted, also on failure.
 std::string SavePictureFile(const std::string& name, const Picture& picture, bool overwrite,
                             std::string* name_used = nullptr);
+// The same with the choices of the formats that take them (quality, lossless).
+std::string SavePictureFile(const std::string& name, const Picture& picture, bool overwrite,
+                            const WriteOptions& options, std::string* name_used = nullptr);
 
 }  // namespace qel

@@ -8,12 +8,34 @@ namespace qel {
 namespace {
 
 const WriterEntry kWriters[] = {
-    {".bmp", &WriteBmp},   {".jp2", &WriteJp2},  {".tga", &WriteTga},   {".jpg", &WriteJpeg},
-    {".jpeg", &WriteJpeg}, {".jpe", &WriteJpeg}, {".jfif", &WriteJpeg}, {".png", &WritePng},
-    {".gif", &WriteGif},   {".emf", &WriteEmf},
+    {".bmp", &WriteBmp},
+    {".jp2", &WriteJp2},
+    {".tga", &WriteTga},
+    {".jpg", &WriteJpeg, &WriteJpegWith},
+    {".jpeg", &WriteJpeg, &WriteJpegWith},
+    {".jpe", &WriteJpeg, &WriteJpegWith},
+    {".jfif", &WriteJpeg, &WriteJpegWith},
+    {".png", &WritePng},
+    {".gif", &WriteGif},
+    {".emf", &WriteEmf},
+    // Formats written beyond the seven of old.
+    {".webp", &WriteWebp, &WriteWebpWith},
 };
 
 }  // namespace
+
+void WriterEntry::Encode(const Picture& picture, TStream& stream, const WriteOptions& options) const {
+  if (encode_with) {
+    encode_with(picture, stream, options);
+  } else {
+    encode(picture, stream);
+  }
+}
+
+int CheckedQuality(const WriteOptions& options) {
+  if (options.quality < 1 || options.quality > 100) throw Error("The quality must lie between 1 and 100.");
+  return options.quality;
+}
 
 std::span<const WriterEntry> Writers() {
   return kWriters;

@@ -9,6 +9,7 @@
 
 #include "imaging/errors.h"
 #include "imaging/picture.h"
+#include "output/write_options.h"
 
 namespace qel {
 
@@ -16,10 +17,16 @@ class TStream;
 
 // Writes a complete file of the picture to the stream.
 using Encoder = void (*)(const Picture&, TStream&);
+// The same for a format that takes the choices of WriteOptions.
+using TunedEncoder = void (*)(const Picture&, TStream&, const WriteOptions&);
 
 struct WriterEntry {
   std::string_view extension;  // lower case, dot included
-  Encoder encode;
+  Encoder encode;              // with the format's default settings
+  TunedEncoder encode_with = nullptr;
+
+  // Writes with the options when the format takes them, else with its fixed settings.
+  void Encode(const Picture& picture, TStream& stream, const WriteOptions& options) const;
 };
 
 // The table, in the order the extensions are compared.

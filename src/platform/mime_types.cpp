@@ -47,6 +47,21 @@ constexpr auto kMimeTypes = std::to_array<std::pair<std::string_view, std::strin
     {"pdd", "image/vnd.adobe.photoshop"},
     {"pcd", "image/x-photo-cd"},
     {"eps", "image/x-eps"},
+    // The formats read beyond the table of old.
+    {"webp", "image/webp"},
+    {"avif", "image/avif"},
+    {"heic", "image/heic"},
+    {"heif", "image/heif"},
+    {"jxl", "image/jxl"},
+    {"cr2", "image/x-canon-cr2"},
+    {"nef", "image/x-nikon-nef"},
+    {"arw", "image/x-sony-arw"},
+    {"dng", "image/x-adobe-dng"},
+    {"orf", "image/x-olympus-orf"},
+    {"rw2", "image/x-panasonic-rw2"},
+    {"raf", "image/x-fuji-raf"},
+    {"pef", "image/x-pentax-pef"},
+    {"svg", "image/svg+xml"},
 });
 
 }  // namespace

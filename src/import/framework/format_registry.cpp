@@ -3,14 +3,17 @@
 #include <mutex>
 
 #include "import/autodesk/reader.h"
+#include "import/avif/reader.h"
 #include "import/cut/reader.h"
 #include "import/eps/reader.h"
 #include "import/framework/bitmap.h"
 #include "import/gif/giflib_reader.h"
 #include "import/gif/reader.h"
+#include "import/heif/reader.h"
 #include "import/icon/reader.h"
 #include "import/jp2/graphic.h"
 #include "import/jpeg/reader.h"
+#include "import/jxl/reader.h"
 #include "import/metafile/reader.h"
 #include "import/pcd/reader.h"
 #include "import/pcx/reader.h"
@@ -19,10 +22,13 @@
 #include "import/ppm/reader.h"
 #include "import/psd/reader.h"
 #include "import/psp/reader.h"
+#include "import/raw/reader.h"
 #include "import/rla/reader.h"
 #include "import/sgi/reader.h"
+#include "import/svg/reader.h"
 #include "import/targa/graphic.h"
 #include "import/tiff/reader.h"
+#include "import/webp/reader.h"
 
 namespace qel {
 
@@ -83,6 +89,30 @@ const ImportRow kImportRows[] = {
     {"png", &TPNGGraphic::StaticClass, "Portable network graphic images", "", kRaster},
 };
 
+struct AddedRow {
+  const char* extension;
+  const char* description;
+  const GraphicClass& (*graphic_class)();
+};
+
+// The formats the table above predates, registered after all of it.
+const AddedRow kAddedRows[] = {
+    {"webp", "WebP images", &TWebPGraphic::StaticClass},
+    {"avif", "AVIF images", &TAVIFGraphic::StaticClass},
+    {"heic", "HEIC images", &THEIFGraphic::StaticClass},
+    {"heif", "HEIF images", &THEIFGraphic::StaticClass},
+    {"jxl", "JPEG XL images", &TJXLGraphic::StaticClass},
+    {"cr2", "Canon raw images", &TRawGraphic::StaticClass},
+    {"nef", "Nikon raw images", &TRawGraphic::StaticClass},
+    {"arw", "Sony raw images", &TRawGraphic::StaticClass},
+    {"dng", "Digital negative raw images", &TRawGraphic::StaticClass},
+    {"orf", "Olympus raw images", &TRawGraphic::StaticClass},
+    {"rw2", "Panasonic raw images", &TRawGraphic::StaticClass},
+    {"raf", "Fujifilm raw images", &TRawGraphic::StaticClass},
+    {"pef", "Pentax raw images", &TRawGraphic::StaticClass},
+    {"svg", "Scalable vector graphics", &TSVGGraphic::StaticClass},
+};
+
 void RegisterAll() {
   TPictureFormatList& formats = PictureFormats();
   // The platform's own readers.
@@ -105,6 +135,9 @@ void RegisterAll() {
   formats.Register("j2k", "JPEG 2000 Image", TJpeg2000Bitmap::StaticClass());
   formats.Register("jpc", "JPEG 2000 Image", TJpeg2000Bitmap::StaticClass());
   formats.Register("gif", "GIF Image", TGIFImage::StaticClass());
+  // The formats the table predates.
+  for (const AddedRow& row : kAddedRows)
+    AddedPictureFormats().Register(row.extension, row.description, row.graphic_class());
 }
 
 }  // namespace
@@ -133,6 +166,7 @@ void RegisterStartupFormats() {
 }
 
 void UnregisterShutdownFormats() {
+  AddedPictureFormats().Clear();
   TPictureFormatList& formats = PictureFormats();
   formats.Unregister(TGIFImage::StaticClass());
   formats.Unregister(TJpeg2000Bitmap::StaticClass());

@@ -231,7 +231,7 @@ TEST(CliBatch, OverwritingNeverReplacesAnInputBeforeItIsRead) {
 TEST(CliBatch, BadArgumentsStopBeforeAnyWork) {
   MixedFolder f;
   for (const char* arguments :
-       {"-o out --to tiff in", "-o out --to webp in", "-o out --to '' in", "-o out --to jpg -j 0 in",
+       {"-o out --to tiff in", "-o out --to heic in", "-o out --to '' in", "-o out --to jpg -j 0 in",
         "-o out --to jpg -j x in", "-o out in", "--to jpg in", "-o out --to jpg",
         "-o out --to jpg --info in/d.png", "-o out --to jpg --resize nonsense in"}) {
     const Result r = Convert(f.dir, arguments);

@@ -45,7 +45,7 @@ int Scale() {
 // the import library's own readers of GIF and PNG besides those of the libraries.
 std::vector<const GraphicClass*> ReadersFor(const std::string& extension) {
   std::vector<const GraphicClass*> readers;
-  if (const GraphicClass* c = PictureFormats().FindExtension(extension)) readers.push_back(c);
+  if (const GraphicClass* c = FindPictureClass(extension)) readers.push_back(c);
   if (extension == "gif") readers.push_back(&TGIFGraphic::StaticClass());
   if (extension == "png") readers.push_back(&TPNGGraphic::StaticClass());
   return readers;
@@ -64,7 +64,9 @@ const std::map<std::string, std::string> kSeedExtensions = {
     {"reader_pcd_fuzzer", "pcd"},      {"reader_pcx_fuzzer", "pcx"},  {"reader_png_fuzzer", "png"},
     {"reader_ppm_fuzzer", "ppm"},      {"reader_psd_fuzzer", "psd"},  {"reader_psp_fuzzer", "psp"},
     {"reader_rla_fuzzer", "rla"},      {"reader_sgi_fuzzer", "sgi"},  {"reader_targa_fuzzer", "tga"},
-    {"reader_tiff_fuzzer", "tif"},
+    {"reader_tiff_fuzzer", "tif"},      {"reader_webp_fuzzer", "webp"}, {"reader_avif_fuzzer", "avif"},
+    {"reader_heif_fuzzer", "heic"},    {"reader_jxl_fuzzer", "jxl"},  {"reader_raw_fuzzer", "dng"},
+    {"reader_svg_fuzzer", "svg"},
 };
 
 // The file a fuzz input stands for: the Dr. Halo target's inputs carry the palette file
@@ -214,7 +216,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, CorruptionSweep,
                                          Group{"RunLength", {"tga", "pcx", "sgi", "rgb", "rgba", "bw"}},
                                          Group{"Layered", {"psd", "psp", "pcd", "rla", "cel", "cut"}},
                                          Group{"Text", {"ppm", "pgm", "pbm", "eps"}},
-                                         Group{"Codestreams", {"jp2", "j2k", "wmf", "emf"}}),
+                                         Group{"Codestreams", {"jp2", "j2k", "wmf", "emf"}},
+                                         Group{"Libraries", {"webp", "avif", "heic", "jxl", "dng", "svg"}}),
                          [](const testing::TestParamInfo<Group>& info) {
                            return std::string(info.param.name);
                          });

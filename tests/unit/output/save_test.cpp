@@ -74,7 +74,7 @@ TEST(WriterSave, OtherSpellingsOfJpgWriteJpegAndOtherExtensionsAreRefused) {
   const std::string written = ". The extensions written are " + WritableExtensionList();
   WriteFileBytes(dir / "taken.tif", kOldBytes);
   const auto before = FolderEntries(dir.Path());
-  for (const char* name : {"x.PCX", "taken.tif", "x.webp", "picture.jp", "x.", "notes"}) {
+  for (const char* name : {"x.PCX", "taken.tif", "x.heic", "picture.jp", "x.", "notes"}) {
     const std::string path = (dir / name).string(), ext = ExtractFileExt(name);
     const std::string reason = ext.size() > 1 ? "no format is written for the extension \"" + ext + "\""
                                               : std::string("the name has no extension");
@@ -94,11 +94,11 @@ TEST(WriterSave, OtherSpellingsOfJpgWriteJpegAndOtherExtensionsAreRefused) {
   const std::string input = SavePictureFile((dir / "in.bmp").string(), picture, true);
   std::string output;
   EXPECT_EQ(test::RunCommand(test::ShellQuote(test::ConvertTool().string()) + " " + test::ShellQuote(input) +
-                                 " " + test::ShellQuote((dir / "out.webp").string()),
+                                 " " + test::ShellQuote((dir / "out.heic").string()),
                              &output),
             1);
   EXPECT_NE(output.find(written), std::string::npos) << output;
-  EXPECT_FALSE(fs::exists(dir / "out.webp"));
+  EXPECT_FALSE(fs::exists(dir / "out.heic"));
 }
 
 TEST(WriterSave, EncodersPassOnTheStreamsErrorAndRefuseWhatTheyCannotWrite) {

@@ -1,0 +1,10 @@
+// AVIF files, loaded as a .avif file is
+// (through our reader over the library).
+#include <cstddef>
+#include <cstdint>
+
+#include "reader_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  return qel::fuzz::LoadAsExtensionOfBoundedSize("avif", data, size);
+}

@@ -1,0 +1,10 @@
+// HEIF files, loaded as a .heic file is
+// (through our reader over the library).
+#include <cstddef>
+#include <cstdint>
+
+#include "reader_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  return qel::fuzz::LoadAsExtensionOfBoundedSize("heic", data, size);
+}

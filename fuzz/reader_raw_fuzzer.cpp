@@ -1,0 +1,10 @@
+// Camera raw files (TIFF-based raw formats and DNG), loaded as a .dng file is
+// (through our reader over the library).
+#include <cstddef>
+#include <cstdint>
+
+#include "reader_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  return qel::fuzz::LoadAsExtensionOfBoundedSize("dng", data, size);
+}

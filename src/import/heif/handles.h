@@ -1,0 +1,68 @@
+// Owners of libheif's context, image handle, decoded image and decoding options.
+#pragma once
+
+#include <libheif/heif.h>
+
+namespace qel::heif {
+
+class Context {
+ public:
+  Context() : context_(heif_context_alloc()) {}
+  ~Context() {
+    if (context_) heif_context_free(context_);
+  }
+  Context(const Context&) = delete;
+  Context& operator=(const Context&) = delete;
+
+  heif_context* Get() const { return context_; }
+
+ private:
+  heif_context* context_;
+};
+
+class ImageHandle {
+ public:
+  ImageHandle() = default;
+  ~ImageHandle() {
+    if (handle_) heif_image_handle_release(handle_);
+  }
+  ImageHandle(const ImageHandle&) = delete;
+  ImageHandle& operator=(const ImageHandle&) = delete;
+
+  heif_image_handle* Get() const { return handle_; }
+  heif_image_handle** Out() { return &handle_; }
+
+ private:
+  heif_image_handle* handle_ = nullptr;
+};
+
+class Image {
+ public:
+  Image() = default;
+  ~Image() {
+    if (image_) heif_image_release(image_);
+  }
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+
+  heif_image* Get() const { return image_; }
+  heif_image** Out() { return &image_; }
+
+ private:
+  heif_image* image_ = nullptr;
+};
+
+class DecodingOptions {
+ public:
+  DecodingOptions() : options_(heif_decoding_options_alloc()) {}
+  ~DecodingOptions() { heif_decoding_options_free(options_); }
+  DecodingOptions(const DecodingOptions&) = delete;
+  DecodingOptions& operator=(const DecodingOptions&) = delete;
+
+  heif_decoding_options* Get() const { return options_; }
+
+ private:
+  heif_decoding_options* options_;
+};
+
+}  // namespace qel::heif
