@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+#include "imaging/picture_container.h"
+
 namespace qel {
 
 namespace {
@@ -85,10 +87,24 @@ std::string BuildOpenFilterText() {
   return "All (" + all_patterns + ")|" + all_patterns + singles;
 }
 
+// After the fixed entries: one entry over the formats read beyond the format table
+// (WebP, AVIF, HEIF, JPEG XL, camera raw, SVG), then one for each of them.
+std::string BuildAddedFormatsText() {
+  const TPictureFormatList& added = AddedPictureFormats();
+  if (added.Entries().empty()) return {};
+  std::string patterns;
+  for (const TPictureFormatList::Entry& entry : added.Entries()) {
+    if (!patterns.empty()) patterns += ';';
+    patterns += "*." + entry.extension;
+  }
+  return "|Newer picture formats (" + patterns + ")|" + patterns + "|" +
+         added.BuildEntryText(TGraphic::StaticClass());
+}
+
 }  // namespace
 
 std::string OpenPictureFilter() {
-  return BuildOpenFilterText();
+  return BuildOpenFilterText() + BuildAddedFormatsText();
 }
 
 }  // namespace qel
