@@ -1,10 +1,10 @@
 // Helpers of the tests of the import library's GIF and PNG readers.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <algorithm>
-#include <gtest/gtest.h>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -12,9 +12,9 @@
 
 #include "imaging/errors.h"
 #include "imaging/picture.h"
+#include "imaging/picture_container.h"
 #include "imaging/stream.h"
 #include "import/framework/bitmap.h"
-#include "imaging/picture_container.h"
 #include "support/test_support.h"
 
 namespace qel::test {
@@ -74,6 +74,10 @@ inline void PutLE16(Bytes& b, std::uint32_t v) {
   b.push_back(std::uint8_t(v));
   b.push_back(std::uint8_t(v >> 8));
 }
+inline void PutLE32(Bytes& b, std::uint32_t v) {
+  PutLE16(b, v & 0xFFFF);
+  PutLE16(b, v >> 16);
+}
 
 // Deterministic noise written over bytes of a file (mostly its first kilobyte, where
 // the headers are), sometimes cut short: round r of a damage sequence.
@@ -120,7 +124,8 @@ inline double ExpectCutCopyShowsWhatItHolds(const std::filesystem::path& cut, co
     for (int x = 0; x < shown.Width(); ++x) {
       const TColor a = shown.Pixel(x, y), b = complete.Pixel(x, y);
       int difference = 0;
-      for (int shift : {0, 8, 16}) difference = std::max(difference, std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)));
+      for (int shift : {0, 8, 16})
+        difference = std::max(difference, std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)));
       if (difference <= 2 && a != 0xFFFFFF) ++kept;
       if (difference > 2 && a != 0xFFFFFF) ++wrong;
     }

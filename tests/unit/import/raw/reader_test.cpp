@@ -4,20 +4,14 @@
 #include <cmath>
 
 #include "unit/import/library_reader_helpers.h"
+#include "unit/import/reader_helpers.h"
 
 namespace qel {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void Put16(Bytes& b, std::uint32_t v) {
-  b.push_back(std::uint8_t(v));
-  b.push_back(std::uint8_t(v >> 8));
-}
-void Put32(Bytes& b, std::uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
+using test::Bytes;
+using test::PutLE16;
+using test::PutLE32;
 
 // A little-endian DNG of one linear (already demosaiced) RGB picture, 16 bits a sample,
 // uncompressed, whose camera colours are sRGB's primaries.
@@ -29,19 +23,19 @@ Bytes LinearDng(const Picture& picture, int orientation) {
   };
   const auto shorts = [](std::initializer_list<std::uint32_t> v) {
     Bytes b;
-    for (std::uint32_t x : v) Put16(b, x);
+    for (std::uint32_t x : v) PutLE16(b, x);
     return b;
   };
   const auto longs = [](std::initializer_list<std::uint32_t> v) {
     Bytes b;
-    for (std::uint32_t x : v) Put32(b, x);
+    for (std::uint32_t x : v) PutLE32(b, x);
     return b;
   };
   const auto rationals = [](std::initializer_list<double> v) {
     Bytes b;
     for (double x : v) {
-      Put32(b, std::uint32_t(std::int32_t(std::lround(x * 10000))));
-      Put32(b, 10000);
+      PutLE32(b, std::uint32_t(std::int32_t(std::lround(x * 10000))));
+      PutLE32(b, 10000);
     }
     return b;
   };
@@ -49,7 +43,7 @@ Bytes LinearDng(const Picture& picture, int orientation) {
   for (int y = 0; y < picture.Height(); ++y)
     for (int x = 0; x < picture.Width(); ++x) {
       const TColor c = picture.Pixel(x, y);
-      for (int v : {RedOf(c), GreenOf(c), BlueOf(c)}) Put16(pixels, std::uint32_t(v) * 257);
+      for (int v : {RedOf(c), GreenOf(c), BlueOf(c)}) PutLE16(pixels, std::uint32_t(v) * 257);
     }
   const std::uint32_t w = std::uint32_t(picture.Width()), h = std::uint32_t(picture.Height());
   std::vector<Field> fields = {
@@ -79,25 +73,25 @@ Bytes LinearDng(const Picture& picture, int orientation) {
   };
   const std::uint32_t directory_size = 2 + 12 * std::uint32_t(fields.size()) + 4;
   Bytes out = {'I', 'I', 42, 0};
-  Put32(out, 8);
+  PutLE32(out, 8);
   Bytes values;
   std::uint32_t strip_entry = 0;
-  Put16(out, std::uint32_t(fields.size()));
+  PutLE16(out, std::uint32_t(fields.size()));
   for (const Field& f : fields) {
-    Put16(out, f.tag);
-    Put16(out, f.type);
-    Put32(out, f.count);
+    PutLE16(out, f.tag);
+    PutLE16(out, f.type);
+    PutLE32(out, f.count);
     if (f.tag == 273) strip_entry = std::uint32_t(out.size());
     if (f.value.size() <= 4) {
       Bytes inline_value = f.value;
       inline_value.resize(4);
       out.insert(out.end(), inline_value.begin(), inline_value.end());
     } else {
-      Put32(out, 8 + directory_size + std::uint32_t(values.size()));
+      PutLE32(out, 8 + directory_size + std::uint32_t(values.size()));
       values.insert(values.end(), f.value.begin(), f.value.end());
     }
   }
-  Put32(out, 0);
+  PutLE32(out, 0);
   out.insert(out.end(), values.begin(), values.end());
   const std::uint32_t pixel_offset = std::uint32_t(out.size());
   for (int i = 0; i < 4; ++i) out[strip_entry + i] = std::uint8_t(pixel_offset >> (8 * i));
