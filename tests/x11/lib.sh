@@ -59,7 +59,9 @@ start_server() {
   for _ in $(seq 20); do
     display=$((100 + RANDOM % 800))
     [ -e "/tmp/.X$display-lock" ] && continue
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp "$@" 2>"$work/xvfb.log" &
+    # -noreset: the server would otherwise reset when the probe below disconnects, and
+    # refuse the viewer that connects during the reset.
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp -noreset "$@" 2>"$work/xvfb.log" &
     xvfb_pid=$!
     for _ in $(seq 50); do
       kill -0 "$xvfb_pid" 2>/dev/null || break

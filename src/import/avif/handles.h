@@ -1,15 +1,15 @@
 // Owner of libavif's decoder.
 #pragma once
 
-#include <avif/avif.h>
+#include "import/avif/library.h"
 
 namespace qel::avif {
 
 class Decoder {
  public:
-  Decoder() : decoder_(avifDecoderCreate()) {}
+  explicit Decoder(const Library& library) : library_(library), decoder_(library.avifDecoderCreate()) {}
   ~Decoder() {
-    if (decoder_) avifDecoderDestroy(decoder_);
+    if (decoder_) library_.avifDecoderDestroy(decoder_);
   }
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
@@ -18,6 +18,7 @@ class Decoder {
   avifDecoder* Get() const { return decoder_; }
 
  private:
+  const Library& library_;
   avifDecoder* decoder_;
 };
 

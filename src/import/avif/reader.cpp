@@ -9,7 +9,7 @@ namespace qel {
 namespace {
 
 // Parses the file's boxes and the primary picture's header; false when that fails.
-bool Parse(const avif::Decoder& decoder, std::span<const std::uint8_t> file) {
+bool Parse(const avif::Library& library, const avif::Decoder& decoder, std::span<const std::uint8_t> file) {
   avifDecoder* d = decoder.Get();
   if (!d) return false;
   d->maxThreads = 1;
@@ -17,8 +17,8 @@ bool Parse(const avif::Decoder& decoder, std::span<const std::uint8_t> file) {
   d->ignoreXMP = AVIF_TRUE;
   // Files of encoders that leave out a box the format asks for still show.
   d->strictFlags = AVIF_STRICT_DISABLED;
-  return avifDecoderSetIOMemory(d, file.data(), file.size()) == AVIF_RESULT_OK &&
-         avifDecoderParse(d) == AVIF_RESULT_OK;
+  return library.avifDecoderSetIOMemory(d, file.data(), file.size()) == AVIF_RESULT_OK &&
+         library.avifDecoderParse(d) == AVIF_RESULT_OK;
 }
 
 TLibraryGraphic::Header HeaderOf(const avifDecoder& decoder) {
@@ -53,27 +53,31 @@ bool TAVIFGraphic::HasSignature(std::span<const std::uint8_t> head) const {
 }
 
 std::optional<TLibraryGraphic::Header> TAVIFGraphic::ReadHeader(std::span<const std::uint8_t> file) const {
-  avif::Decoder decoder;
-  if (!Parse(decoder, file)) return std::nullopt;
+  const avif::Library library;
+  if (!library.Ok()) return std::nullopt;
+  const avif::Decoder decoder(library);
+  if (!Parse(library, decoder, file)) return std::nullopt;
   return HeaderOf(*decoder.Get());
 }
 
 void TAVIFGraphic::Decode(std::span<const std::uint8_t> file) {
-  avif::Decoder decoder;
-  if (!Parse(decoder, file)) InvalidFile();
+  const avif::Library library;
+  if (!library.Ok()) LibraryMissing(library.shared);
+  const avif::Decoder decoder(library);
+  if (!Parse(library, decoder, file)) InvalidFile();
   avifDecoder* d = decoder.Get();
   const Header header = HeaderOf(*d);
   PrepareBitmap(header);
-  if (avifDecoderNextImage(d) != AVIF_RESULT_OK) DamagedData();
+  if (library.avifDecoderNextImage(d) != AVIF_RESULT_OK) DamagedData();
   // The picture decoded must be the one the header announced.
   if (d->image->width != header.width || d->image->height != header.height) DamagedData();
   avifRGBImage rgb;
-  avifRGBImageSetDefaults(&rgb, d->image);
+  library.avifRGBImageSetDefaults(&rgb, d->image);
   rgb.depth = 8;
   rgb.format = header.alpha ? AVIF_RGB_FORMAT_BGRA : AVIF_RGB_FORMAT_BGR;
   rgb.pixels = ScanLine(0);
   rgb.rowBytes = std::uint32_t(RowSize());
-  if (avifImageYUVToRGB(d->image, &rgb) != AVIF_RESULT_OK) DamagedData();
+  if (library.avifImageYUVToRGB(d->image, &rgb) != AVIF_RESULT_OK) DamagedData();
   RowsDone(Height());
   TurnUpright(*d->image, *this);
 }

@@ -81,6 +81,10 @@ void TLibraryGraphic::DamagedData() const {
   GraphicError(msg::kImageCompression, {FormatName()});
 }
 
+void TLibraryGraphic::LibraryMissing(const SharedLibrary& library) const {
+  GraphicError(msg::kLibraryMissing, {FormatName(), library.FileName()});
+}
+
 void SwapRedAndBlue(const std::uint8_t* in, std::uint8_t* out, int width, int channels) {
   for (int x = 0; x < width; ++x, in += channels, out += channels) {
     const std::uint8_t red = in[0];

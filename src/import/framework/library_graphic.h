@@ -12,6 +12,7 @@
 
 #include "import/framework/bitmap.h"
 #include "import/framework/import_graphic.h"
+#include "import/framework/shared_library.h"
 
 namespace qel {
 
@@ -56,6 +57,8 @@ class TLibraryGraphic : public TImportGraphic {
 
   [[noreturn]] void InvalidFile() const;  // "Cannot load image. Invalid or unexpected %s image format."
   [[noreturn]] void DamagedData() const;  // "Cannot load image. Compression error found in %s file."
+  // "Cannot load image. The %s decoding library (%s) cannot be loaded."
+  [[noreturn]] void LibraryMissing(const SharedLibrary& library) const;
 
   static constexpr std::size_t kSignatureBytes = 32;
   static constexpr std::string_view kProgressText = "Loading data...";

@@ -14,6 +14,7 @@ inline constexpr const char* kExtraCompressedData = "Cannot load image. Extra co
 inline constexpr const char* kInvalidPalette = "Cannot load image. Palette in %s file is invalid.";
 inline constexpr const char* kUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
 inline constexpr const char* kDuplicateRegistration = "Attempt to register %s twice.";
+inline constexpr const char* kLibraryMissing = "Cannot load image. The %s decoding library (%s) cannot be loaded.";
 inline constexpr const char* kCompressionScheme = "The compression scheme is";
 // A warning, not an error: the picture is shown as far as the data goes.
 inline constexpr const char* kImageCutShort = "The %s file ends before its picture does; the rest is left white.";

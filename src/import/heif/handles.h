@@ -1,15 +1,15 @@
 // Owners of libheif's context, image handle, decoded image and decoding options.
 #pragma once
 
-#include <libheif/heif.h>
+#include "import/heif/library.h"
 
 namespace qel::heif {
 
 class Context {
  public:
-  Context() : context_(heif_context_alloc()) {}
+  explicit Context(const Library& library) : library_(library), context_(library.heif_context_alloc()) {}
   ~Context() {
-    if (context_) heif_context_free(context_);
+    if (context_) library_.heif_context_free(context_);
   }
   Context(const Context&) = delete;
   Context& operator=(const Context&) = delete;
@@ -17,14 +17,15 @@ class Context {
   heif_context* Get() const { return context_; }
 
  private:
+  const Library& library_;
   heif_context* context_;
 };
 
 class ImageHandle {
  public:
-  ImageHandle() = default;
+  explicit ImageHandle(const Library& library) : library_(library) {}
   ~ImageHandle() {
-    if (handle_) heif_image_handle_release(handle_);
+    if (handle_) library_.heif_image_handle_release(handle_);
   }
   ImageHandle(const ImageHandle&) = delete;
   ImageHandle& operator=(const ImageHandle&) = delete;
@@ -33,14 +34,15 @@ class ImageHandle {
   heif_image_handle** Out() { return &handle_; }
 
  private:
+  const Library& library_;
   heif_image_handle* handle_ = nullptr;
 };
 
 class Image {
  public:
-  Image() = default;
+  explicit Image(const Library& library) : library_(library) {}
   ~Image() {
-    if (image_) heif_image_release(image_);
+    if (image_) library_.heif_image_release(image_);
   }
   Image(const Image&) = delete;
   Image& operator=(const Image&) = delete;
@@ -49,19 +51,22 @@ class Image {
   heif_image** Out() { return &image_; }
 
  private:
+  const Library& library_;
   heif_image* image_ = nullptr;
 };
 
 class DecodingOptions {
  public:
-  DecodingOptions() : options_(heif_decoding_options_alloc()) {}
-  ~DecodingOptions() { heif_decoding_options_free(options_); }
+  explicit DecodingOptions(const Library& library)
+      : library_(library), options_(library.heif_decoding_options_alloc()) {}
+  ~DecodingOptions() { library_.heif_decoding_options_free(options_); }
   DecodingOptions(const DecodingOptions&) = delete;
   DecodingOptions& operator=(const DecodingOptions&) = delete;
 
   heif_decoding_options* Get() const { return options_; }
 
  private:
+  const Library& library_;
   heif_decoding_options* options_;
 };
 

@@ -1,15 +1,15 @@
 // Owner of libjxl's decoder.
 #pragma once
 
-#include <jxl/decode.h>
+#include "import/jxl/library.h"
 
 namespace qel::jxl {
 
 class Decoder {
  public:
-  Decoder() : decoder_(JxlDecoderCreate(nullptr)) {}
+  explicit Decoder(const Library& library) : library_(library), decoder_(library.JxlDecoderCreate(nullptr)) {}
   ~Decoder() {
-    if (decoder_) JxlDecoderDestroy(decoder_);
+    if (decoder_) library_.JxlDecoderDestroy(decoder_);
   }
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
@@ -18,6 +18,7 @@ class Decoder {
   JxlDecoder* Get() const { return decoder_; }
 
  private:
+  const Library& library_;
   JxlDecoder* decoder_;
 };
 

@@ -1,5 +1,6 @@
 #include "import/jxl/reader.h"
 
+#include <cstring>
 #include <utility>
 
 #include "import/jxl/handles.h"
@@ -9,12 +10,13 @@ namespace qel {
 namespace {
 
 // Starts the decoder on the whole file with the events wanted; false when it refuses.
-bool Start(const jxl::Decoder& decoder, std::span<const std::uint8_t> file, int events) {
+bool Start(const jxl::Library& library, const jxl::Decoder& decoder, std::span<const std::uint8_t> file,
+           int events) {
   JxlDecoder* d = decoder.Get();
-  if (!d || JxlDecoderSubscribeEvents(d, events) != JXL_DEC_SUCCESS ||
-      JxlDecoderSetInput(d, file.data(), file.size()) != JXL_DEC_SUCCESS)
+  if (!d || library.JxlDecoderSubscribeEvents(d, events) != JXL_DEC_SUCCESS ||
+      library.JxlDecoderSetInput(d, file.data(), file.size()) != JXL_DEC_SUCCESS)
     return false;
-  JxlDecoderCloseInput(d);
+  library.JxlDecoderCloseInput(d);
   return true;
 }
 
@@ -31,9 +33,9 @@ TLibraryGraphic::Header HeaderOf(const JxlBasicInfo& info) {
 }
 
 // Runs the decoder up to the basic information.
-bool ReadBasicInfo(JxlDecoder* decoder, JxlBasicInfo& info) {
-  return JxlDecoderProcessInput(decoder) == JXL_DEC_BASIC_INFO &&
-         JxlDecoderGetBasicInfo(decoder, &info) == JXL_DEC_SUCCESS;
+bool ReadBasicInfo(const jxl::Library& library, JxlDecoder* decoder, JxlBasicInfo& info) {
+  return library.JxlDecoderProcessInput(decoder) == JXL_DEC_BASIC_INFO &&
+         library.JxlDecoderGetBasicInfo(decoder, &info) == JXL_DEC_SUCCESS;
 }
 
 }  // namespace
@@ -44,22 +46,33 @@ const GraphicClass& TJXLGraphic::StaticClass() {
 }
 
 bool TJXLGraphic::HasSignature(std::span<const std::uint8_t> head) const {
-  const JxlSignature signature = JxlSignatureCheck(head.data(), head.size());
-  return signature == JXL_SIG_CODESTREAM || signature == JXL_SIG_CONTAINER;
+  // A bare codestream, or the container's signature box; checked here so that telling
+  // files apart never has to load the library.
+  constexpr std::uint8_t kCodestream[] = {0xFF, 0x0A};
+  constexpr std::uint8_t kContainer[] = {0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+  const auto starts = [&](const std::uint8_t* signature, std::size_t length) {
+    return head.size() >= length && std::memcmp(head.data(), signature, length) == 0;
+  };
+  return starts(kCodestream, sizeof kCodestream) || starts(kContainer, sizeof kContainer);
 }
 
 std::optional<TLibraryGraphic::Header> TJXLGraphic::ReadHeader(std::span<const std::uint8_t> file) const {
-  jxl::Decoder decoder;
+  const jxl::Library library;
+  if (!library.Ok()) return std::nullopt;
+  const jxl::Decoder decoder(library);
   JxlBasicInfo info{};
-  if (!Start(decoder, file, JXL_DEC_BASIC_INFO) || !ReadBasicInfo(decoder.Get(), info)) return std::nullopt;
+  if (!Start(library, decoder, file, JXL_DEC_BASIC_INFO) || !ReadBasicInfo(library, decoder.Get(), info))
+    return std::nullopt;
   return HeaderOf(info);
 }
 
 void TJXLGraphic::Decode(std::span<const std::uint8_t> file) {
-  jxl::Decoder decoder;
+  const jxl::Library library;
+  if (!library.Ok()) LibraryMissing(library.shared);
+  const jxl::Decoder decoder(library);
   JxlDecoder* d = decoder.Get();
   JxlBasicInfo info{};
-  if (!Start(decoder, file, JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE) || !ReadBasicInfo(d, info))
+  if (!Start(library, decoder, file, JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE) || !ReadBasicInfo(library, d, info))
     InvalidFile();
   const Header header = HeaderOf(info);
   PrepareBitmap(header);
@@ -67,12 +80,12 @@ void TJXLGraphic::Decode(std::span<const std::uint8_t> file) {
   // Rows padded to 4 bytes, as the bitmap's are.
   const JxlPixelFormat format{std::uint32_t(channels), JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 4};
   for (;;) {
-    const JxlDecoderStatus status = JxlDecoderProcessInput(d);
+    const JxlDecoderStatus status = library.JxlDecoderProcessInput(d);
     if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
       std::size_t size = 0;
       const std::size_t bitmap_size = RowSize() * std::size_t(Height());
-      if (JxlDecoderImageOutBufferSize(d, &format, &size) != JXL_DEC_SUCCESS || size != bitmap_size ||
-          JxlDecoderSetImageOutBuffer(d, &format, ScanLine(0), bitmap_size) != JXL_DEC_SUCCESS)
+      if (library.JxlDecoderImageOutBufferSize(d, &format, &size) != JXL_DEC_SUCCESS || size != bitmap_size ||
+          library.JxlDecoderSetImageOutBuffer(d, &format, ScanLine(0), bitmap_size) != JXL_DEC_SUCCESS)
         DamagedData();
     } else if (status == JXL_DEC_FULL_IMAGE) {
       break;  // the first frame is the picture

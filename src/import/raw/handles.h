@@ -1,15 +1,15 @@
 // Owners of LibRaw's processor and of the picture it makes in memory.
 #pragma once
 
-#include <libraw/libraw.h>
+#include "import/raw/library.h"
 
 namespace qel::raw {
 
 class Processor {
  public:
-  Processor() : data_(libraw_init(0)) {}
+  explicit Processor(const Library& library) : library_(library), data_(library.libraw_init(0)) {}
   ~Processor() {
-    if (data_) libraw_close(data_);
+    if (data_) library_.libraw_close(data_);
   }
   Processor(const Processor&) = delete;
   Processor& operator=(const Processor&) = delete;
@@ -18,14 +18,16 @@ class Processor {
   libraw_data_t* Get() const { return data_; }
 
  private:
+  const Library& library_;
   libraw_data_t* data_;
 };
 
 class MemImage {
  public:
-  explicit MemImage(libraw_data_t* data) : image_(libraw_dcraw_make_mem_image(data, &error_)) {}
+  MemImage(const Library& library, libraw_data_t* data)
+      : library_(library), image_(library.libraw_dcraw_make_mem_image(data, &error_)) {}
   ~MemImage() {
-    if (image_) libraw_dcraw_clear_mem(image_);
+    if (image_) library_.libraw_dcraw_clear_mem(image_);
   }
   MemImage(const MemImage&) = delete;
   MemImage& operator=(const MemImage&) = delete;
@@ -34,6 +36,7 @@ class MemImage {
   const libraw_processed_image_t* Get() const { return image_; }
 
  private:
+  const Library& library_;
   int error_ = 0;
   libraw_processed_image_t* image_;
 };

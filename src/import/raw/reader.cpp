@@ -16,12 +16,12 @@ namespace {
 constexpr int kStageCount = 20;
 
 // Opens the file and identifies the camera; false when LibRaw does not know it.
-bool Open(const raw::Processor& processor, std::span<const std::uint8_t> file) {
+bool Open(const raw::Library& library, const raw::Processor& processor, std::span<const std::uint8_t> file) {
   libraw_data_t* data = processor.Get();
   if (!data || file.empty()) return false;
   // LibRaw reads the buffer only; its interface takes it without const.
   void* buffer = const_cast<std::uint8_t*>(file.data());
-  return libraw_open_buffer(data, buffer, file.size()) == LIBRAW_SUCCESS;
+  return library.libraw_open_buffer(data, buffer, file.size()) == LIBRAW_SUCCESS;
 }
 
 // The picture's size as it will show (a quarter turn swaps width and height).
@@ -51,8 +51,10 @@ bool TRawGraphic::HasSignature(std::span<const std::uint8_t> head) const {
 }
 
 std::optional<TLibraryGraphic::Header> TRawGraphic::ReadHeader(std::span<const std::uint8_t> file) const {
-  raw::Processor processor;
-  if (!Open(processor, file)) return std::nullopt;
+  const raw::Library library;
+  if (!library.Ok()) return std::nullopt;
+  const raw::Processor processor(library);
+  if (!Open(library, processor, file)) return std::nullopt;
   return HeaderOf(*processor.Get());
 }
 
@@ -71,17 +73,20 @@ int TRawGraphic::OnStage(void* data, enum LibRaw_progress stage, int, int) {
 }
 
 void TRawGraphic::Decode(std::span<const std::uint8_t> file) {
-  raw::Processor processor;
-  if (!Open(processor, file)) InvalidFile();
+  const raw::Library library;
+  if (!library.Ok()) LibraryMissing(library.shared);
+  const raw::Processor processor(library);
+  if (!Open(library, processor, file)) InvalidFile();
   libraw_data_t* data = processor.Get();
   CheckPictureSize(data->sizes.raw_width, data->sizes.raw_height);
   PrepareBitmap(HeaderOf(*data));
   data->params.use_camera_wb = 1;
   data->params.output_color = 1;  // sRGB
   data->params.output_bps = 8;
-  libraw_set_progress_handler(data, &TRawGraphic::OnStage, this);
-  if (libraw_unpack(data) != LIBRAW_SUCCESS || libraw_dcraw_process(data) != LIBRAW_SUCCESS) DamagedData();
-  raw::MemImage image(data);
+  library.libraw_set_progress_handler(data, &TRawGraphic::OnStage, this);
+  if (library.libraw_unpack(data) != LIBRAW_SUCCESS || library.libraw_dcraw_process(data) != LIBRAW_SUCCESS)
+    DamagedData();
+  const raw::MemImage image(library, data);
   const libraw_processed_image_t* developed = image.Get();
   if (!developed || developed->type != LIBRAW_IMAGE_BITMAP || developed->bits != 8 ||
       (developed->colors != 3 && developed->colors != 1))

@@ -18,15 +18,15 @@ struct DrawingSize {
 };
 
 // nullopt when the drawing gives no usable size.
-std::optional<DrawingSize> SizeOf(RsvgHandle* handle) {
+std::optional<DrawingSize> SizeOf(const svg::Library& library, RsvgHandle* handle) {
   // Physical units at 96 pixels an inch, as CSS and rsvg-convert count them.
-  rsvg_handle_set_dpi(handle, 96);
+  library.rsvg_handle_set_dpi(handle, 96);
   double width = 0, height = 0;
-  if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height)) {
+  if (!library.rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height)) {
     gboolean has_width = FALSE, has_height = FALSE, has_viewbox = FALSE;
     RsvgLength w{}, h{};
     RsvgRectangle viewbox{};
-    rsvg_handle_get_intrinsic_dimensions(handle, &has_width, &w, &has_height, &h, &has_viewbox, &viewbox);
+    library.rsvg_handle_get_intrinsic_dimensions(handle, &has_width, &w, &has_height, &h, &has_viewbox, &viewbox);
     width = height = TSVGGraphic::kUnsizedSide;
     if (has_viewbox && viewbox.width > 0 && viewbox.height > 0) {
       if (viewbox.width >= viewbox.height) {
@@ -63,17 +63,21 @@ bool TSVGGraphic::HasSignature(std::span<const std::uint8_t> head) const {
 }
 
 std::optional<TLibraryGraphic::Header> TSVGGraphic::ReadHeader(std::span<const std::uint8_t> file) const {
-  svg::Handle handle(file.data(), file.size());
+  const svg::Library library;
+  if (!library.Ok()) return std::nullopt;
+  const svg::Handle handle(library, file.data(), file.size());
   if (!handle.Get()) return std::nullopt;
-  const std::optional<DrawingSize> size = SizeOf(handle.Get());
+  const std::optional<DrawingSize> size = SizeOf(library, handle.Get());
   if (!size) return std::nullopt;
   return size->header;
 }
 
 void TSVGGraphic::Decode(std::span<const std::uint8_t> file) {
-  svg::Handle handle(file.data(), file.size());
+  const svg::Library library;
+  if (!library.Ok()) LibraryMissing(library.shared);
+  const svg::Handle handle(library, file.data(), file.size());
   if (!handle.Get()) InvalidFile();
-  const std::optional<DrawingSize> size = SizeOf(handle.Get());
+  const std::optional<DrawingSize> size = SizeOf(library, handle.Get());
   if (!size) InvalidFile();
   const Header* header = &size->header;
   if (header->width > std::uint32_t(kLargestSide) || header->height > std::uint32_t(kLargestSide))
@@ -81,16 +85,16 @@ void TSVGGraphic::Decode(std::span<const std::uint8_t> file) {
   PrepareBitmap(*header);
   // cairo draws premultiplied blue-green-red-alpha rows onto a transparent start.
   for (int y = 0; y < Height(); ++y) std::memset(ScanLine(y), 0, RowSize());
-  svg::Surface surface(ScanLine(0), Width(), Height(), int(RowSize()));
+  const svg::Surface surface(library, ScanLine(0), Width(), Height(), int(RowSize()));
   if (!surface.Ok()) DamagedData();
   {
-    svg::Context context(surface);
-    svg::Error error;
+    const svg::Context context(library, surface);
+    svg::Error error(library);
     const RsvgRectangle viewport{0, 0, size->width, size->height};
-    if (!context.Ok() || !rsvg_handle_render_document(handle.Get(), context.Get(), &viewport, error.Out()))
+    if (!context.Ok() || !library.rsvg_handle_render_document(handle.Get(), context.Get(), &viewport, error.Out()))
       DamagedData();
   }
-  cairo_surface_flush(surface.Get());
+  library.cairo_surface_flush(surface.Get());
   RowsDone(Height());
 }
 
