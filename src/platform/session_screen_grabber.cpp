@@ -71,10 +71,13 @@ class SessionScreenGrabber final : public ScreenGrabber {
   bool ReadsLive() override { return !use_service_ && DirectGrabSees(); }
 
  private:
-  // Whether the direct grab sees anything of the desktop; once it has not, the service
-  // takes over for good.
+  // Whether the direct grab sees anything of the desktop, found out once: when it sees
+  // nothing the service takes over for good, when it sees something it stays.
   bool DirectGrabSees() {
-    if (!use_service_) use_service_ = AllBlack(direct_->Grab(Desktop()));
+    if (!use_service_ && !direct_sees_) {
+      use_service_ = AllBlack(direct_->Grab(Desktop()));
+      direct_sees_ = !use_service_;
+    }
     return !use_service_;
   }
 
@@ -87,6 +90,7 @@ class SessionScreenGrabber final : public ScreenGrabber {
   std::unique_ptr<ScreenGrabber> direct_;
   std::unique_ptr<ScreenshotSource> service_;
   bool use_service_;
+  bool direct_sees_ = false;
 };
 
 }  // namespace
