@@ -11,10 +11,10 @@ namespace qel::cli {
 
 // The settings that operations share and that options before them may change.
 struct OperationSettings {
-  int filter = 5;                    // resampling filter, Lanczos3 unless --filter says otherwise
+  int filter = 5;  // resampling filter, Lanczos3 unless --filter says otherwise
   bool sharpen_after_resize = false;
-  TColor frame_color = 0xFFFFFF;     // the border commands' frame colour
-  TColor line_color = 0x808080;      // and their line colour
+  TColor frame_color = 0xFFFFFF;  // the border commands' frame colour
+  TColor line_color = 0x808080;   // and their line colour
   int border_width = 10;
 };
 

@@ -16,7 +16,9 @@ const GraphicClass& TGraphic::StaticClass() {
   return cls;
 }
 
-bool TGraphic::TakePicture(Picture&) { return false; }
+bool TGraphic::TakePicture(Picture&) {
+  return false;
+}
 
 void TGraphic::LoadFromFile(const std::string& path) {
   TFileStream stream(path, TFileStream::Mode::kRead);

@@ -46,7 +46,9 @@ std::unique_ptr<std::uint8_t[]> AllocatePixelMemory(std::size_t bytes, const cha
 
 namespace {
 
-std::unique_ptr<std::uint8_t[]> Allocate(std::size_t bytes) { return AllocatePixelMemory(bytes, "picture"); }
+std::unique_ptr<std::uint8_t[]> Allocate(std::size_t bytes) {
+  return AllocatePixelMemory(bytes, "picture");
+}
 
 }  // namespace
 
@@ -101,7 +103,9 @@ Picture Picture::Adopt(int width, int height, std::unique_ptr<std::uint8_t[]> ro
   return picture;
 }
 
-void Picture::Clear() { *this = Picture(); }
+void Picture::Clear() {
+  *this = Picture();
+}
 
 TColor Picture::TransparentColor() const {
   if (Empty()) return 0;
@@ -120,7 +124,9 @@ void Picture::SetPixel(int x, int y, TColor c) {
   p[2] = RedOf(c);
 }
 
-TRect PictureRect(const Picture& picture) { return TRect{0, 0, picture.Width(), picture.Height()}; }
+TRect PictureRect(const Picture& picture) {
+  return TRect{0, 0, picture.Width(), picture.Height()};
+}
 
 Picture NewPicture(int width, int height, TColor fill) {
   Picture picture;
@@ -144,7 +150,9 @@ void FillRect(Picture& picture, const TRect& rect, TColor color) {
   }
 }
 
-void FillPicture(Picture& picture, TColor color) { FillRect(picture, PictureRect(picture), color); }
+void FillPicture(Picture& picture, TColor color) {
+  FillRect(picture, PictureRect(picture), color);
+}
 
 void FillAndOutline(Picture& picture, TColor fill, TColor line) {
   if (fill != kNoColor) FillPicture(picture, fill);

@@ -15,9 +15,15 @@ using TColor = std::uint32_t;
 // "No colour" for the fill and line arguments of the helpers.
 inline constexpr TColor kNoColor = 0xFFFFFFFFu;
 
-constexpr std::uint8_t RedOf(TColor c) { return static_cast<std::uint8_t>(c & 0xFF); }
-constexpr std::uint8_t GreenOf(TColor c) { return static_cast<std::uint8_t>((c >> 8) & 0xFF); }
-constexpr std::uint8_t BlueOf(TColor c) { return static_cast<std::uint8_t>((c >> 16) & 0xFF); }
+constexpr std::uint8_t RedOf(TColor c) {
+  return static_cast<std::uint8_t>(c & 0xFF);
+}
+constexpr std::uint8_t GreenOf(TColor c) {
+  return static_cast<std::uint8_t>((c >> 8) & 0xFF);
+}
+constexpr std::uint8_t BlueOf(TColor c) {
+  return static_cast<std::uint8_t>((c >> 16) & 0xFF);
+}
 constexpr TColor RGBColor(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
   return TColor(r) | (TColor(g) << 8) | (TColor(b) << 16);
 }

@@ -71,7 +71,9 @@ TPictureFormatList& PictureFormats() {
   return list;
 }
 
-std::string PictureFilterText() { return PictureFormats().BuildFilterText(TGraphic::StaticClass()); }
+std::string PictureFilterText() {
+  return PictureFormats().BuildFilterText(TGraphic::StaticClass());
+}
 
 TPictureFormatList& AddedPictureFormats() {
   static TPictureFormatList list;
@@ -92,15 +94,18 @@ std::string ReadableFilterText() {
 
 Picture LoadPictureStream(TStream& stream, const GraphicClass& graphic_class, ProgressObserver* observer) {
   std::unique_ptr<TGraphic> graphic = graphic_class.Create();
-  if (!graphic) throw EInvalidGraphic("Cannot load image. No reader for " + std::string(graphic_class.Name()) + ".");
+  if (!graphic)
+    throw EInvalidGraphic("Cannot load image. No reader for " + std::string(graphic_class.Name()) + ".");
   graphic->SetObserver(observer);
   graphic->LoadFromStream(stream);
   return CopyToPicture(*graphic, true);
 }
 
-Picture LoadPictureFileAs(const std::string& path, const GraphicClass& graphic_class, ProgressObserver* observer) {
+Picture LoadPictureFileAs(const std::string& path, const GraphicClass& graphic_class,
+                          ProgressObserver* observer) {
   std::unique_ptr<TGraphic> graphic = graphic_class.Create();
-  if (!graphic) throw EInvalidGraphic("Cannot load image. No reader for " + std::string(graphic_class.Name()) + ".");
+  if (!graphic)
+    throw EInvalidGraphic("Cannot load image. No reader for " + std::string(graphic_class.Name()) + ".");
   graphic->SetObserver(observer);
   graphic->LoadFromFile(path);
   // A reader that finds no picture in the file says so itself; this catches any that

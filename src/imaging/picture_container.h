@@ -76,6 +76,7 @@ Picture LoadPictureFileAs(const std::string& path, const GraphicClass& graphic_c
 
 // The same for a graphic of a given class read from a stream (used by tests and by
 // qel-convert's choice of reader).
-Picture LoadPictureStream(TStream& stream, const GraphicClass& graphic_class, ProgressObserver* observer = nullptr);
+Picture LoadPictureStream(TStream& stream, const GraphicClass& graphic_class,
+                          ProgressObserver* observer = nullptr);
 
 }  // namespace qel

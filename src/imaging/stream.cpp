@@ -16,11 +16,15 @@ namespace {
 
 constexpr std::size_t kFileBufferSize = 1 << 16;
 
-std::string SystemReason(int error) { return std::strerror(error); }
+std::string SystemReason(int error) {
+  return std::strerror(error);
+}
 
 }  // namespace
 
-void TStream::Write(const void*, std::size_t) { throw EWriteError(); }
+void TStream::Write(const void*, std::size_t) {
+  throw EWriteError();
+}
 
 std::uint64_t TStream::Remaining() const {
   std::uint64_t size = Size(), pos = Position();
@@ -76,7 +80,9 @@ std::vector<std::uint8_t> TStream::ReadBytes(std::size_t count) {
   return bytes;
 }
 
-std::vector<std::uint8_t> TStream::ReadToEnd() { return ReadBytes(std::size_t(Remaining())); }
+std::vector<std::uint8_t> TStream::ReadToEnd() {
+  return ReadBytes(std::size_t(Remaining()));
+}
 
 void TStream::WriteU16LE(std::uint16_t v) {
   const std::uint8_t b[2] = {std::uint8_t(v), std::uint8_t(v >> 8)};
@@ -84,7 +90,8 @@ void TStream::WriteU16LE(std::uint16_t v) {
 }
 
 void TStream::WriteU32LE(std::uint32_t v) {
-  const std::uint8_t b[4] = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
+  const std::uint8_t b[4] = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16),
+                             std::uint8_t(v >> 24)};
   Write(b, 4);
 }
 
@@ -94,7 +101,8 @@ void TStream::WriteU16BE(std::uint16_t v) {
 }
 
 void TStream::WriteU32BE(std::uint32_t v) {
-  const std::uint8_t b[4] = {std::uint8_t(v >> 24), std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)};
+  const std::uint8_t b[4] = {std::uint8_t(v >> 24), std::uint8_t(v >> 16), std::uint8_t(v >> 8),
+                             std::uint8_t(v)};
   Write(b, 4);
 }
 
@@ -153,7 +161,8 @@ TFileStream::TFileStream(const std::string& path, Mode mode) : path_(path), mode
     size_ = std::uint64_t(st.st_size);
   } else {
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {path, SystemReason(errno)}));
+    if (fd_ < 0)
+      throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {path, SystemReason(errno)}));
   }
 }
 
@@ -246,8 +255,12 @@ void TFileStream::SetPosition(std::uint64_t position) {
   position_ = position;
 }
 
-std::uint64_t TFileStream::Size() const { return size_; }
+std::uint64_t TFileStream::Size() const {
+  return size_;
+}
 
-void TFileStream::Commit() { FlushWrites(); }
+void TFileStream::Commit() {
+  FlushWrites();
+}
 
 }  // namespace qel

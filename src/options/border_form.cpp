@@ -81,9 +81,9 @@ std::int64_t Proportional(int side, int numerator, int denominator) {
 }  // namespace
 
 TBorderForm::TBorderForm(OptionsHost& host, std::string executable_path, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                              Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                              Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
       main_(host),
       executable_path_(std::move(executable_path)),
       settings_(FindSettingsLocation(executable_path_)) {

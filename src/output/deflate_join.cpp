@@ -57,7 +57,8 @@ FinalBlock FindFinalBlock(const std::vector<std::uint8_t>& stream) {
     const int result = inflate(&z, Z_BLOCK);
     if (result != Z_OK) return last;  // broken data, or input ended inside a block
     if ((z.data_type & kAtBlockBoundary) == 0) continue;
-    const std::size_t bit = std::size_t(z.next_in - stream.data()) * 8 - std::size_t(z.data_type & kUnusedBitsMask);
+    const std::size_t bit =
+        std::size_t(z.next_in - stream.data()) * 8 - std::size_t(z.data_type & kUnusedBitsMask);
     if ((z.data_type & kInLastBlock) == 0) {
       last.header_bit = bit;  // where the next block begins
       continue;

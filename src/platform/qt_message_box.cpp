@@ -15,8 +15,8 @@ class QtMessageBox final : public MessageBox {
     box.exec();
   }
   void ShowWarning(QWidget* parent, const std::string& text) override {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), QString::fromStdString(text), QMessageBox::Ok,
-                    parent);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), QString::fromStdString(text),
+                    QMessageBox::Ok, parent);
     box.exec();
   }
 };

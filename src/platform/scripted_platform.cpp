@@ -23,7 +23,9 @@ void ScriptedMessageBox::Show(QWidget*, const std::string& text) {
   shown.push_back(text);
 }
 
-void ScriptedMessageBox::ShowWarning(QWidget*, const std::string& text) { warnings.push_back(text); }
+void ScriptedMessageBox::ShowWarning(QWidget*, const std::string& text) {
+  warnings.push_back(text);
+}
 
 void ScriptedClipboard::SetBitmap(const Picture& picture) {
   ++set_calls;

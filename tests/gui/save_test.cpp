@@ -144,11 +144,12 @@ class SaveTest : public QObject {
   }
 
   void TheDialogShowsTheFilterInQtsForm() {
-    QCOMPARE(QtFilterFromFilterText(std::string(kSavePictureFilter)),
-             std::string("Graphic Files (*.jpg *.bmp *.gif *.png *.emf *.jp2 *.tga *.webp);;JPEG Image (*.jpg);;"
-                         "Windows Bitmap (*.bmp);;GIF Image (*.gif);;PNG Image (*.png);;"
-                         "Enhamced Metafile (*.emf);;JPEG2000 (*.jp2);;Targa Image (*.tga);;"
-                         "WebP Image (*.webp)"));
+    QCOMPARE(
+        QtFilterFromFilterText(std::string(kSavePictureFilter)),
+        std::string("Graphic Files (*.jpg *.bmp *.gif *.png *.emf *.jp2 *.tga *.webp);;JPEG Image (*.jpg);;"
+                    "Windows Bitmap (*.bmp);;GIF Image (*.gif);;PNG Image (*.png);;"
+                    "Enhamced Metafile (*.emf);;JPEG2000 (*.jp2);;Targa Image (*.tga);;"
+                    "WebP Image (*.webp)"));
   }
 };
 

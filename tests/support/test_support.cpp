@@ -15,16 +15,25 @@ namespace qel::test {
 
 namespace fs = std::filesystem;
 
-fs::path SourceDir() { return QEL_SOURCE_DIR; }
-fs::path BinaryDir() { return QEL_BINARY_DIR; }
-fs::path CorpusDir() { return SourceDir() / "tests" / "corpus" / "peer"; }
-fs::path ConvertTool() { return BinaryDir() / "qel-convert"; }
+fs::path SourceDir() {
+  return QEL_SOURCE_DIR;
+}
+fs::path BinaryDir() {
+  return QEL_BINARY_DIR;
+}
+fs::path CorpusDir() {
+  return SourceDir() / "tests" / "corpus" / "peer";
+}
+fs::path ConvertTool() {
+  return BinaryDir() / "qel-convert";
+}
 
 std::vector<fs::path> CorpusFiles(std::initializer_list<const char*> exts) {
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(CorpusDir())) {
     std::string ext = entry.path().extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
     for (const char* wanted : exts) {
       if (ext == wanted) files.push_back(entry.path());
     }
@@ -56,8 +65,10 @@ TempDir::~TempDir() {
 std::string ShellQuote(const std::string& text) {
   std::string out = "'";
   for (char c : text) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
   }
   return out + "'";
 }
@@ -140,7 +151,8 @@ std::optional<Picture> PeerDecode(const std::string& command_prefix, const fs::p
   static std::mt19937_64 rng{std::random_device{}()};
   fs::path out = fs::temp_directory_path() / ("qel-peer-" + std::to_string(rng()) + ".ppm");
   std::string log;
-  int status = RunCommand(command_prefix + " " + ShellQuote(file.string()) + " " + ShellQuote(out.string()), &log);
+  int status =
+      RunCommand(command_prefix + " " + ShellQuote(file.string()) + " " + ShellQuote(out.string()), &log);
   std::optional<Picture> picture;
   if (status == 0) picture = ReadPPMFile(out);
   std::error_code ec;

@@ -2,9 +2,9 @@
 // that start with the information header).
 #include "imaging/errors.h"
 #include "imaging/stream.h"
-#include "import/framework/bitmap.h"
 #include "import/codecs/dib_header.h"
 #include "import/codecs/dib_pixels.h"
+#include "import/framework/bitmap.h"
 #include "import/framework/messages.h"
 
 namespace qel {

@@ -143,7 +143,6 @@ class TCCITTDecoder : public TDecoder {
   std::int32_t ReadRun(codec::FaxBitReader& reader, bool black) const;
 
  protected:
-
   std::uint32_t options_;
   bool reverse_bits_;
   bool word_aligned_;

@@ -7,11 +7,11 @@
 
 #include "imaging/errors.h"
 #include "imaging/stream.h"
-#include "import/framework/bitmap.h"
 #include "import/codecs/dib_rle.h"
-#include "import/framework/coded_size.h"
 #include "import/codecs/libjpeg_decode.h"
 #include "import/codecs/libpng_decode.h"
+#include "import/framework/bitmap.h"
+#include "import/framework/coded_size.h"
 #include "import/framework/messages.h"
 
 namespace qel {

@@ -40,7 +40,7 @@ struct DecodeState {
   std::exception_ptr failure;  // an exception a callback caught, raised again afterwards
   bool rows_started = false;   // the bitmap is made and rows are coming
   std::uint64_t rows_done = 0;
-  bool ended = false;          // the image data is complete
+  bool ended = false;  // the image data is complete
 };
 
 DecodeState& StateOf(png_const_structrp png) {

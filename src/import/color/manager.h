@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "imaging/picture.h"
-#include "import/framework/bitmap.h"
 #include "import/color/convert.h"
+#include "import/framework/bitmap.h"
 #include "import/framework/image_properties.h"
 
 namespace qel {

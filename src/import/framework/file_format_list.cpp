@@ -7,7 +7,9 @@
 
 namespace qel {
 
-TFileFormatList::~TFileFormatList() { Clear(); }
+TFileFormatList::~TFileFormatList() {
+  Clear();
+}
 
 int TFileFormatList::FindExtension(std::string_view extension) const {
   if (extension.empty()) return -1;

@@ -51,7 +51,7 @@ enum class CompressionType : std::uint8_t {
 // Bits of TImageProperties::Flags.
 namespace ImageFlags {
 inline constexpr std::uint8_t kTiled = 1 << 0;
-inline constexpr std::uint8_t kSwapped = 1 << 1;       // samples are big-endian
+inline constexpr std::uint8_t kSwapped = 1 << 1;  // samples are big-endian
 inline constexpr std::uint8_t kMinIsWhite = 1 << 2;
 inline constexpr std::uint8_t kReversedBits = 1 << 3;  // bits fill from the least significant end
 inline constexpr std::uint8_t kUseGamma = 1 << 4;

@@ -21,7 +21,9 @@ bool TImportGraphic::RecognizesFile(const std::string& path) const {
   }
 }
 
-bool TImportGraphic::RecognizesStream(TStream&) const { return false; }
+bool TImportGraphic::RecognizesStream(TStream&) const {
+  return false;
+}
 
 bool TImportGraphic::ReadProperties(TStream&, int) {
   properties_ = TImageProperties{};
@@ -48,7 +50,8 @@ void TImportGraphic::StartProgress(std::string_view message) {
   Progress(ProgressStage::kStarting, 0, progress_rect_, message);
 }
 
-void TImportGraphic::RowProgress(std::uint32_t rows_done, std::uint32_t total_rows, std::string_view message) {
+void TImportGraphic::RowProgress(std::uint32_t rows_done, std::uint32_t total_rows,
+                                 std::string_view message) {
   progress_rect_.top = progress_rect_.bottom;
   progress_rect_.bottom = int(rows_done);
   const int percent = total_rows ? int(std::uint64_t(rows_done) * 100 / total_rows) : 100;

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "import/framework/bitmap.h"
 #include "import/color/manager.h"
+#include "import/framework/bitmap.h"
 #include "import/framework/image_properties.h"
 
 namespace qel {
@@ -46,7 +46,8 @@ class TImportGraphic : public TBitmap {
   void EndProgress(std::string_view message);
 
   // Throws EInvalidGraphic with the pattern's %s filled from args.
-  [[noreturn]] static void GraphicError(std::string_view pattern, std::initializer_list<std::string_view> args);
+  [[noreturn]] static void GraphicError(std::string_view pattern,
+                                        std::initializer_list<std::string_view> args);
 
   std::uint64_t base_position_ = 0;
   TStream* source_stream_ = nullptr;

@@ -10,8 +10,8 @@
 #include "imaging/stream.h"
 #include "import/codecs/gif_lzw_decoder.h"
 #include "import/framework/coded_size.h"
-#include "import/gif/blocks.h"
 #include "import/framework/messages.h"
+#include "import/gif/blocks.h"
 
 namespace qel {
 
@@ -170,7 +170,8 @@ void TGIFGraphic::LeaveMissingRowsWhite(const std::vector<std::uint32_t>& order,
   const int width = Width(), height = Height();
   const Palette palette = PaletteRef();
   std::vector<std::uint8_t> indices(std::size_t(width) * std::size_t(height));
-  for (int y = 0; y < height; ++y) std::memcpy(&indices[std::size_t(y) * std::size_t(width)], ScanLine(y), std::size_t(width));
+  for (int y = 0; y < height; ++y)
+    std::memcpy(&indices[std::size_t(y) * std::size_t(width)], ScanLine(y), std::size_t(width));
   SetPixelFormat(TPixelFormat::pf24bit);
   SetSize(width, height);  // white
   SetPalette({});

@@ -15,7 +15,8 @@ struct Library {
   decltype(::heif_context_alloc)* heif_context_alloc = nullptr;
   decltype(::heif_context_free)* heif_context_free = nullptr;
   decltype(::heif_context_set_maximum_image_size_limit)* heif_context_set_maximum_image_size_limit = nullptr;
-  decltype(::heif_context_read_from_memory_without_copy)* heif_context_read_from_memory_without_copy = nullptr;
+  decltype(::heif_context_read_from_memory_without_copy)* heif_context_read_from_memory_without_copy =
+      nullptr;
   decltype(::heif_context_get_primary_image_handle)* heif_context_get_primary_image_handle = nullptr;
   decltype(::heif_image_handle_release)* heif_image_handle_release = nullptr;
   decltype(::heif_image_handle_get_width)* heif_image_handle_get_width = nullptr;

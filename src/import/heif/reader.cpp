@@ -21,7 +21,8 @@ bool Open(const heif::Library& library, const heif::Context& context, heif::Imag
          handle.Get();
 }
 
-std::optional<TLibraryGraphic::Header> HeaderOf(const heif::Library& library, const heif_image_handle* handle) {
+std::optional<TLibraryGraphic::Header> HeaderOf(const heif::Library& library,
+                                                const heif_image_handle* handle) {
   const int width = library.heif_image_handle_get_width(handle);
   const int height = library.heif_image_handle_get_height(handle);
   if (width <= 0 || height <= 0) return std::nullopt;

@@ -72,7 +72,8 @@ void TJXLGraphic::Decode(std::span<const std::uint8_t> file) {
   const jxl::Decoder decoder(library);
   JxlDecoder* d = decoder.Get();
   JxlBasicInfo info{};
-  if (!Start(library, decoder, file, JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE) || !ReadBasicInfo(library, d, info))
+  if (!Start(library, decoder, file, JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE) ||
+      !ReadBasicInfo(library, d, info))
     InvalidFile();
   const Header header = HeaderOf(info);
   PrepareBitmap(header);

@@ -46,7 +46,8 @@ class Surface {
  public:
   Surface(const Library& library, unsigned char* pixels, int width, int height, int stride)
       : library_(library),
-        surface_(library.cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, width, height, stride)) {}
+        surface_(library.cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, width, height,
+                                                             stride)) {}
   ~Surface() {
     library_.cairo_surface_finish(surface_);
     library_.cairo_surface_destroy(surface_);

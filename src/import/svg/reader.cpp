@@ -26,7 +26,8 @@ std::optional<DrawingSize> SizeOf(const svg::Library& library, RsvgHandle* handl
     gboolean has_width = FALSE, has_height = FALSE, has_viewbox = FALSE;
     RsvgLength w{}, h{};
     RsvgRectangle viewbox{};
-    library.rsvg_handle_get_intrinsic_dimensions(handle, &has_width, &w, &has_height, &h, &has_viewbox, &viewbox);
+    library.rsvg_handle_get_intrinsic_dimensions(handle, &has_width, &w, &has_height, &h, &has_viewbox,
+                                                 &viewbox);
     width = height = TSVGGraphic::kUnsizedSide;
     if (has_viewbox && viewbox.width > 0 && viewbox.height > 0) {
       if (viewbox.width >= viewbox.height) {
@@ -91,7 +92,8 @@ void TSVGGraphic::Decode(std::span<const std::uint8_t> file) {
     const svg::Context context(library, surface);
     svg::Error error(library);
     const RsvgRectangle viewport{0, 0, size->width, size->height};
-    if (!context.Ok() || !library.rsvg_handle_render_document(handle.Get(), context.Get(), &viewport, error.Out()))
+    if (!context.Ok() ||
+        !library.rsvg_handle_render_document(handle.Get(), context.Get(), &viewport, error.Out()))
       DamagedData();
   }
   library.cairo_surface_flush(surface.Get());

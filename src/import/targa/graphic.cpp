@@ -40,7 +40,8 @@ bool DeclaresAlpha(const TargaHeader& h) {
 // Reverses the order of the pixels of a row of `width` pixels of `bytes` bytes each.
 void MirrorRow(std::uint8_t* row, int width, std::size_t bytes) {
   for (int l = 0, r = width - 1; l < r; ++l, --r) {
-    std::swap_ranges(row + std::size_t(l) * bytes, row + std::size_t(l + 1) * bytes, row + std::size_t(r) * bytes);
+    std::swap_ranges(row + std::size_t(l) * bytes, row + std::size_t(l + 1) * bytes,
+                     row + std::size_t(r) * bytes);
   }
 }
 

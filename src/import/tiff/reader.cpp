@@ -9,8 +9,8 @@
 #include "imaging/errors.h"
 #include "imaging/picture.h"
 #include "imaging/stream.h"
-#include "import/framework/coded_size.h"
 #include "import/color/manager.h"
+#include "import/framework/coded_size.h"
 #include "import/framework/messages.h"
 #include "import/tiff/rows.h"
 #include "import/tiff/strips.h"
@@ -287,7 +287,8 @@ TTIFFGraphic::RowPlan TTIFFGraphic::PlanRows(TStream& stream) {
     plan.target_scheme = scheme;
     plan.target_bits = OneSampleTargetBits(plan.bits);
   } else {
-    plan.target_scheme = plan.source_scheme == ColorScheme::schRGBA ? ColorScheme::schBGRA : ColorScheme::schBGR;
+    plan.target_scheme =
+        plan.source_scheme == ColorScheme::schRGBA ? ColorScheme::schBGRA : ColorScheme::schBGR;
     plan.target_bits = 8;
   }
 
@@ -410,7 +411,9 @@ void TTIFFGraphic::CheckCodedData(TStream& stream, const RowPlan& plan) {
                    p.Compression == CompressionType::cmpCCITTFax3 ||
                    p.Compression == CompressionType::cmpCCITTFax4;
   const bool jpeg = p.Compression == CompressionType::cmpJPEG || p.Compression == CompressionType::cmpOldJPEG;
-  const std::uint64_t per_byte = fax ? kFaxBytesPerByte : jpeg ? 3 * kJpegPixelsPerByte : kSkippingCodeBytesPerByte;
+  const std::uint64_t per_byte = fax    ? kFaxBytesPerByte
+                                 : jpeg ? 3 * kJpegPixelsPerByte
+                                        : kSkippingCodeBytesPerByte;
   const std::uint64_t available = stream.Size() - std::min(stream.Size(), base_position_);
   const std::uint64_t planes = std::uint64_t(plan.Planes());
   CheckCodedBytes(kFormatName, p.Width, p.Height, StripBytes(plan, p.Height) * planes, available, per_byte);

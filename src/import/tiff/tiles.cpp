@@ -13,7 +13,8 @@ std::uint64_t DivideRoundingUp(std::uint64_t a, std::uint64_t b) {
 
 }  // namespace
 
-void PlaceBits(const std::uint8_t* source, std::uint8_t* dest, std::uint64_t dest_bit, std::uint64_t bit_count) {
+void PlaceBits(const std::uint8_t* source, std::uint8_t* dest, std::uint64_t dest_bit,
+               std::uint64_t bit_count) {
   if (bit_count == 0) return;
   std::uint8_t* out = dest + dest_bit / 8;
   const unsigned shift = unsigned(dest_bit % 8);
@@ -36,7 +37,8 @@ void PlaceBits(const std::uint8_t* source, std::uint8_t* dest, std::uint64_t des
 }
 
 TileLayout::TileLayout(std::uint32_t width, std::uint32_t height, std::uint32_t tile_width,
-                       std::uint32_t tile_length, std::uint64_t element_bits, std::uint32_t h, std::uint32_t v)
+                       std::uint32_t tile_length, std::uint64_t element_bits, std::uint32_t h,
+                       std::uint32_t v)
     : height_(height),
       tile_width_(tile_width),
       tile_length_(tile_length),

@@ -12,7 +12,8 @@ namespace qel::tiff {
 // Copies bit_count bits from the start of source into dest from bit dest_bit on (bits
 // counted from the most significant bit of each byte). The bits of dest it covers must
 // be 0: they are or-ed in, and the bits around them are kept.
-void PlaceBits(const std::uint8_t* source, std::uint8_t* dest, std::uint64_t dest_bit, std::uint64_t bit_count);
+void PlaceBits(const std::uint8_t* source, std::uint8_t* dest, std::uint64_t dest_bit,
+               std::uint64_t bit_count);
 
 class TileLayout {
  public:

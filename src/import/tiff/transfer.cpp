@@ -77,7 +77,8 @@ tiff::StripTable TTIFFGraphic::ReadStripTable(TStream& stream, const RowPlan& pl
   for (std::uint32_t s = 0; s < per_plane && row < p.Height; ++s) {
     const std::uint32_t rows = RowsOfStrip(s, row);
     for (std::size_t plane = 0; plane < std::size_t(plan.Planes()); ++plane)
-      CheckInsideFile(table, plane * per_plane + s, base_position_, stream.Size(), stored, StripBytes(plan, rows));
+      CheckInsideFile(table, plane * per_plane + s, base_position_, stream.Size(), stored,
+                      StripBytes(plan, rows));
     row += rows;
   }
   return table;
@@ -113,8 +114,8 @@ tiff::TileLayout TTIFFGraphic::TileLayoutOf(const RowPlan& plan) const {
   const TImageProperties& p = ImageProperties();
   if (plan.Subsampled()) {
     const std::uint32_t unit_bits = std::uint32_t(plan.ycbcr_h * plan.ycbcr_v + 2) * 8;
-    return tiff::TileLayout(p.Width, p.Height, p.TileWidth, p.TileLength, unit_bits, std::uint32_t(plan.ycbcr_h),
-                            std::uint32_t(plan.ycbcr_v));
+    return tiff::TileLayout(p.Width, p.Height, p.TileWidth, p.TileLength, unit_bits,
+                            std::uint32_t(plan.ycbcr_h), std::uint32_t(plan.ycbcr_v));
   }
   const std::uint64_t samples = plan.planar ? 1 : std::uint64_t(plan.samples);
   return tiff::TileLayout(p.Width, p.Height, p.TileWidth, p.TileLength, samples * std::uint64_t(plan.bits));
@@ -171,13 +172,15 @@ void TTIFFGraphic::TransferTiles(TStream& stream, const RowPlan& plan, tiff::Str
 }
 
 void TTIFFGraphic::ConvertBand(const RowPlan& plan, std::vector<std::vector<std::uint8_t>>& band,
-                               std::uint32_t rows, bool undo_differencing, std::vector<std::uint8_t>& scratch) {
+                               std::uint32_t rows, bool undo_differencing,
+                               std::vector<std::uint8_t>& scratch) {
   TImageProperties& p = Properties();
   const tiff::YCbCrUnits units(p.Width, plan.ycbcr_h, plan.ycbcr_v);
   const bool big_endian = (p.Flags & ImageFlags::kSwapped) != 0;
   const bool min_is_white = (p.Flags & ImageFlags::kMinIsWhite) != 0;
   const int sample_bytes = std::max(plan.bits / 8, 1);
-  scratch.resize(std::size_t(p.Width) * std::size_t(std::max(plan.channels, plan.cm_channels) * sample_bytes));
+  scratch.resize(std::size_t(p.Width) *
+                 std::size_t(std::max(plan.channels, plan.cm_channels) * sample_bytes));
   const std::uint8_t* pointers[tiff::kMaxSamplesPerPixel];
   for (std::uint32_t r = 0; r < rows && p.CurrentRow < p.Height; ++r) {
     std::size_t count = 1;
@@ -189,7 +192,8 @@ void TTIFFGraphic::ConvertBand(const RowPlan& plan, std::vector<std::vector<std:
       for (std::size_t plane = 0; plane < count; ++plane) {
         std::uint8_t* row = band[plane].data() + r * plan.line_bytes;
         if (undo_differencing)
-          tiff::UndoHorizontalDifferencing(row, p.Width, plan.planar ? 1 : plan.samples, plan.bits, big_endian);
+          tiff::UndoHorizontalDifferencing(row, p.Width, plan.planar ? 1 : plan.samples, plan.bits,
+                                           big_endian);
         pointers[plane] = row;
       }
       if (plan.gray_alpha) {
@@ -199,12 +203,13 @@ void TTIFFGraphic::ConvertBand(const RowPlan& plan, std::vector<std::vector<std:
         pointers[0] = scratch.data();
         count = 1;
       } else if (plan.keep_leading) {
-        tiff::KeepLeadingSamples(pointers[0], scratch.data(), p.Width, plan.samples, plan.channels, sample_bytes);
+        tiff::KeepLeadingSamples(pointers[0], scratch.data(), p.Width, plan.samples, plan.channels,
+                                 sample_bytes);
         pointers[0] = scratch.data();
       }
     }
-    ColorManager().ConvertRow(std::span<const std::uint8_t* const>(pointers, count), ScanLine(int(p.CurrentRow)),
-                              p.Width);
+    ColorManager().ConvertRow(std::span<const std::uint8_t* const>(pointers, count),
+                              ScanLine(int(p.CurrentRow)), p.Width);
     ++p.CurrentRow;
     RowProgress(p.CurrentRow, p.Height, msg::kTransfering);
   }

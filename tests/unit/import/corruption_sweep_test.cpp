@@ -58,14 +58,14 @@ std::string LowerExtension(const fs::path& path) {
 
 // The extension each reader fuzz target's inputs are loaded as.
 const std::map<std::string, std::string> kSeedExtensions = {
-    {"reader_autodesk_fuzzer", "cel"}, {"reader_bmp_fuzzer", "bmp"},  {"reader_cut_fuzzer", "cut"},
-    {"reader_eps_fuzzer", "eps"},      {"reader_gif_fuzzer", "gif"},  {"reader_ico_fuzzer", "ico"},
-    {"reader_jp2_fuzzer", "jp2"},      {"reader_jpeg_fuzzer", "jpg"}, {"reader_metafile_fuzzer", "emf"},
-    {"reader_pcd_fuzzer", "pcd"},      {"reader_pcx_fuzzer", "pcx"},  {"reader_png_fuzzer", "png"},
-    {"reader_ppm_fuzzer", "ppm"},      {"reader_psd_fuzzer", "psd"},  {"reader_psp_fuzzer", "psp"},
-    {"reader_rla_fuzzer", "rla"},      {"reader_sgi_fuzzer", "sgi"},  {"reader_targa_fuzzer", "tga"},
-    {"reader_tiff_fuzzer", "tif"},      {"reader_webp_fuzzer", "webp"}, {"reader_avif_fuzzer", "avif"},
-    {"reader_heif_fuzzer", "heic"},    {"reader_jxl_fuzzer", "jxl"},  {"reader_raw_fuzzer", "dng"},
+    {"reader_autodesk_fuzzer", "cel"}, {"reader_bmp_fuzzer", "bmp"},   {"reader_cut_fuzzer", "cut"},
+    {"reader_eps_fuzzer", "eps"},      {"reader_gif_fuzzer", "gif"},   {"reader_ico_fuzzer", "ico"},
+    {"reader_jp2_fuzzer", "jp2"},      {"reader_jpeg_fuzzer", "jpg"},  {"reader_metafile_fuzzer", "emf"},
+    {"reader_pcd_fuzzer", "pcd"},      {"reader_pcx_fuzzer", "pcx"},   {"reader_png_fuzzer", "png"},
+    {"reader_ppm_fuzzer", "ppm"},      {"reader_psd_fuzzer", "psd"},   {"reader_psp_fuzzer", "psp"},
+    {"reader_rla_fuzzer", "rla"},      {"reader_sgi_fuzzer", "sgi"},   {"reader_targa_fuzzer", "tga"},
+    {"reader_tiff_fuzzer", "tif"},     {"reader_webp_fuzzer", "webp"}, {"reader_avif_fuzzer", "avif"},
+    {"reader_heif_fuzzer", "heic"},    {"reader_jxl_fuzzer", "jxl"},   {"reader_raw_fuzzer", "dng"},
     {"reader_svg_fuzzer", "svg"},
 };
 

@@ -69,7 +69,8 @@ TEST(DeflateJoin, PiecesOfEveryBlockKindJoinIntoOneStream) {
   inputs.push_back(noise);
   inputs.push_back(smooth);
   // Stored, fixed-code and dynamic-code final blocks, single and after other blocks.
-  const std::pair<int, int> settings[] = {{0, Z_DEFAULT_STRATEGY}, {6, Z_FIXED}, {8, Z_FILTERED}, {1, Z_HUFFMAN_ONLY}};
+  const std::pair<int, int> settings[] = {
+      {0, Z_DEFAULT_STRATEGY}, {6, Z_FIXED}, {8, Z_FILTERED}, {1, Z_HUFFMAN_ONLY}};
 
   std::set<std::size_t> grown_by;
   for (const auto& [level, strategy] : settings) {

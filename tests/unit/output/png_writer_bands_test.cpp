@@ -7,8 +7,8 @@
 #include <random>
 
 #include "imaging/stream.h"
-#include "import/framework/bitmap.h"
 #include "import/codecs/libpng_decode.h"
+#include "import/framework/bitmap.h"
 #include "output/png_writer.h"
 #include "unit/output/writer_helpers.h"
 

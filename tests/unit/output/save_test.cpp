@@ -23,7 +23,6 @@ using test::ReadFileBytes;
 using test::TempDir;
 using test::WriteFileBytes;
 
-
 // The first bytes of a file as text, for telling formats apart.
 std::string Magic(const fs::path& file) {
   const auto bytes = ReadFileBytes(file);

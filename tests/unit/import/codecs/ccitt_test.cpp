@@ -2,12 +2,12 @@
 // and hand-made rows for word alignment, bit order, long runs and short rows.
 #include <gtest/gtest.h>
 
-#include "unit/import/codecs/test_util.h"
-#include "unit/import/codecs/tiff_strips.h"
 #include "import/codecs/ccitt_fax3_decoder.h"
 #include "import/codecs/ccitt_fax4_decoder.h"
 #include "import/codecs/ccitt_mh_decoder.h"
 #include "support/test_support.h"
+#include "unit/import/codecs/test_util.h"
+#include "unit/import/codecs/tiff_strips.h"
 
 namespace qel {
 namespace {
@@ -83,19 +83,24 @@ TEST(CodecsCCITT, TwoDimensionalRowsReadTheirModesAgainstTheRowBefore) {
   // Rows of 16 pixels. Row 1 (one-dimensional): white 4, black 8, white 4. Row 2 (two-
   // dimensional): VR1 (black from 5), V0 (white from 12), V0 (b1 is the row's end).
   // Row 3: pass (b2 = 12: white up to it), VL1 (black from 15), V0 (black to the end).
-  const std::string rows = std::string("1011 000101 1011") + kEndOfLine + "0" + "011 1 1" + kEndOfLine + "0" +
-                           "0001 010 1";
+  const std::string rows =
+      std::string("1011 000101 1011") + kEndOfLine + "0" + "011 1 1" + kEndOfLine + "0" + "0001 010 1";
   TCCITTFax3Decoder g3(1, false, false, 16);
   EXPECT_EQ(DecodeAll(g3, Bits(std::string(kEndOfLine) + "1" + rows), 6),
             Bytes({0x0F, 0xF0, 0x07, 0xF0, 0x00, 0x01}));
   // The same two-dimensional rows in Group 4, after a first row coded horizontally
   // (white 4, black 8, then V0 to the end). The end-of-block code stops decoding.
-  const std::string g4 = std::string("001 1011 000101 1") + "011 1 1" + "0001 010 1" + kEndOfLine + kEndOfLine;
+  const std::string g4 =
+      std::string("001 1011 000101 1") + "011 1 1" + "0001 010 1" + kEndOfLine + kEndOfLine;
   TCCITTFax4Decoder d(0, false, false, 16);
   EXPECT_EQ(DecodeAll(d, Bits(g4), 8, 0xAA), Bytes({0x0F, 0xF0, 0x07, 0xF0, 0x00, 0x01, 0x00, 0x00}));
   // Row 1: white 4, black 2. Row 2: V0 (black from 4), then VL3 would put the next change
   // at 3, left of the coding position: the strip ends there and the rest stays white.
-  EXPECT_EQ(DecodeAll(d, Bits("001 1011 11 1" "1 0000010 1"), 6, 0xAA), Bytes({0x0C, 0x00, 0, 0, 0, 0}));
+  EXPECT_EQ(DecodeAll(d,
+                      Bits("001 1011 11 1"
+                           "1 0000010 1"),
+                      6, 0xAA),
+            Bytes({0x0C, 0x00, 0, 0, 0, 0}));
 }
 
 struct PeerStrips {

@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "unit/import/codecs/tiff_strips.h"
 #include "imaging/errors.h"
 #include "import/codecs/tiff_jpeg_decoder.h"
 #include "import/framework/image_properties.h"
 #include "support/test_support.h"
+#include "unit/import/codecs/tiff_strips.h"
 
 namespace qel {
 namespace {

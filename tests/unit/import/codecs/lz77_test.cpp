@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "unit/import/codecs/test_util.h"
-#include "unit/import/codecs/tiff_strips.h"
 #include "imaging/errors.h"
 #include "import/codecs/checksums.h"
 #include "import/codecs/lz77_decoder.h"
 #include "support/test_support.h"
+#include "unit/import/codecs/test_util.h"
+#include "unit/import/codecs/tiff_strips.h"
 
 namespace qel {
 namespace {

@@ -6,9 +6,9 @@
 
 #include <random>
 
-#include "unit/import/codecs/test_util.h"
 #include "import/codecs/tiff_lzw_decoder.h"
 #include "support/tiff_lzw_encoder.h"
+#include "unit/import/codecs/test_util.h"
 
 namespace qel {
 namespace {

@@ -4,11 +4,11 @@
 
 #include <fstream>
 
-#include "unit/import/codecs/test_util.h"
-#include "unit/import/codecs/tiff_strips.h"
 #include "import/codecs/gif_lzw_decoder.h"
 #include "import/codecs/tiff_lzw_decoder.h"
 #include "support/test_support.h"
+#include "unit/import/codecs/test_util.h"
+#include "unit/import/codecs/tiff_strips.h"
 
 namespace qel {
 namespace {

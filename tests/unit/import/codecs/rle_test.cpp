@@ -2,8 +2,6 @@
 // and SGI data, and input that lies about its sizes.
 #include <gtest/gtest.h>
 
-#include "unit/import/codecs/test_util.h"
-#include "unit/import/codecs/tiff_strips.h"
 #include "import/codecs/cut_rle_decoder.h"
 #include "import/codecs/packbits_decoder.h"
 #include "import/codecs/pcx_rle_decoder.h"
@@ -11,6 +9,8 @@
 #include "import/codecs/rla_decoder.h"
 #include "import/codecs/sgi_rle_decoder.h"
 #include "support/test_support.h"
+#include "unit/import/codecs/test_util.h"
+#include "unit/import/codecs/tiff_strips.h"
 
 namespace qel {
 namespace {

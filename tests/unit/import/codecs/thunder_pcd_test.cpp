@@ -2,10 +2,10 @@
 // (no peer writes either).
 #include <gtest/gtest.h>
 
-#include "unit/import/codecs/test_util.h"
 #include "imaging/stream.h"
 #include "import/codecs/pcd_decoder.h"
 #include "import/codecs/thunder_decoder.h"
+#include "unit/import/codecs/test_util.h"
 
 namespace qel {
 namespace {

@@ -243,7 +243,8 @@ TEST(ColorManager, CmykAgainstTheInkFormulas) {
 TEST(ColorManager, CieLab) {
   // Neutral L*a*b* colours are sRGB grays: L = 50 is level 119 on the sRGB curve.
   auto lab = Manager(S::schCIELab, 8, 3, S::schBGR, 8, 3);
-  EXPECT_EQ(Convert(lab, {100, 0, 0, 0, 0, 0, 50, 0, 0}, 3, 9), (Bytes{255, 255, 255, 0, 0, 0, 119, 119, 119}));
+  EXPECT_EQ(Convert(lab, {100, 0, 0, 0, 0, 0, 50, 0, 0}, 3, 9),
+            (Bytes{255, 255, 255, 0, 0, 0, 119, 119, 119}));
   // Signed chroma: 0x80 is -128, far from gray.
   const Bytes signed_out = Convert(lab, {50, 0x80, 0x80}, 1, 3);
   EXPECT_NE(signed_out, (Bytes{119, 119, 119}));

@@ -9,8 +9,8 @@
 #include "import/framework/bitmap.h"
 #include "import/framework/file_format_list.h"
 #include "import/framework/format_registry.h"
-#include "import/gif/giflib_reader.h"
 #include "import/framework/import_graphic.h"
+#include "import/gif/giflib_reader.h"
 #include "import/png/libpng_reader.h"
 
 namespace qel {
@@ -28,20 +28,20 @@ class TDerivedBitmap : public TBitmap {
 
 TEST(FormatTable, WinnersForEveryExtension) {
   const std::map<std::string, std::string> winners = {
-      {"gif", "TGIFImage"},        {"png", "TPNGObject"},     {"jp2", "TJpeg2000Bitmap"},
-      {"j2k", "TJpeg2000Bitmap"},  {"jpc", "TJpeg2000Bitmap"}, {"jpg", "TJPEGImage"},
-      {"jpeg", "TJPEGImage"},      {"jfif", "TJPEGImage"},     {"jpe", "TJPEGImage"},
-      {"bmp", "TBitmap"},          {"rle", "TBitmap"},         {"dib", "TBitmap"},
-      {"ico", "TIcon"},            {"wmf", "TMetafile"},       {"emf", "TMetafile"},
-      {"win", "TTargaGraphic"},    {"vst", "TTargaGraphic"},   {"vda", "TTargaGraphic"},
-      {"tga", "TTargaGraphic"},    {"icb", "TTargaGraphic"},   {"pcx", "TPCXGraphic"},
-      {"pcc", "TPCXGraphic"},      {"scr", "TPCXGraphic"},     {"ppm", "TPPMGraphic"},
-      {"pgm", "TPPMGraphic"},      {"pbm", "TPPMGraphic"},     {"sgi", "TSGIGraphic"},
-      {"rgba", "TSGIGraphic"},     {"rgb", "TSGIGraphic"},     {"bw", "TSGIGraphic"},
-      {"psd", "TPSDGraphic"},      {"pdd", "TPSDGraphic"},     {"tiff", "TTIFFGraphic"},
-      {"tif", "TTIFFGraphic"},     {"fax", "TTIFFGraphic"},    {"psp", "TPSPGraphic"},
-      {"cut", "TCUTGraphic"},      {"cel", "TAutodeskGraphic"}, {"pic", "TAutodeskGraphic"},
-      {"rpf", "TRLAGraphic"},      {"rla", "TRLAGraphic"},     {"pcd", "TPCDGraphic"},
+      {"gif", "TGIFImage"},       {"png", "TPNGObject"},       {"jp2", "TJpeg2000Bitmap"},
+      {"j2k", "TJpeg2000Bitmap"}, {"jpc", "TJpeg2000Bitmap"},  {"jpg", "TJPEGImage"},
+      {"jpeg", "TJPEGImage"},     {"jfif", "TJPEGImage"},      {"jpe", "TJPEGImage"},
+      {"bmp", "TBitmap"},         {"rle", "TBitmap"},          {"dib", "TBitmap"},
+      {"ico", "TIcon"},           {"wmf", "TMetafile"},        {"emf", "TMetafile"},
+      {"win", "TTargaGraphic"},   {"vst", "TTargaGraphic"},    {"vda", "TTargaGraphic"},
+      {"tga", "TTargaGraphic"},   {"icb", "TTargaGraphic"},    {"pcx", "TPCXGraphic"},
+      {"pcc", "TPCXGraphic"},     {"scr", "TPCXGraphic"},      {"ppm", "TPPMGraphic"},
+      {"pgm", "TPPMGraphic"},     {"pbm", "TPPMGraphic"},      {"sgi", "TSGIGraphic"},
+      {"rgba", "TSGIGraphic"},    {"rgb", "TSGIGraphic"},      {"bw", "TSGIGraphic"},
+      {"psd", "TPSDGraphic"},     {"pdd", "TPSDGraphic"},      {"tiff", "TTIFFGraphic"},
+      {"tif", "TTIFFGraphic"},    {"fax", "TTIFFGraphic"},     {"psp", "TPSPGraphic"},
+      {"cut", "TCUTGraphic"},     {"cel", "TAutodeskGraphic"}, {"pic", "TAutodeskGraphic"},
+      {"rpf", "TRLAGraphic"},     {"rla", "TRLAGraphic"},      {"pcd", "TPCDGraphic"},
       {"eps", "TEPSGraphic"},
   };
   for (const auto& [ext, name] : winners) {
@@ -63,14 +63,17 @@ TEST(FormatTable, FilterTextListsRegistrationsLastFirst) {
   const std::string masks = text.substr(5, text.find(')') - 5);
   const std::string after_all = text.substr(text.find('|', text.find('|') + 1) + 1);
   EXPECT_EQ(after_all.rfind("GIF Image (*.gif)|*.gif|JPEG 2000 Image (*.jpc)|*.jpc|", 0), 0u);
-  EXPECT_NE(after_all.find("|Portable Network Graphics (*.png)|*.png|Portable network graphic images (*.png)|"),
-            std::string::npos);
+  EXPECT_NE(
+      after_all.find("|Portable Network Graphics (*.png)|*.png|Portable network graphic images (*.png)|"),
+      std::string::npos);
   EXPECT_NE(after_all.find("|Macintosh TIFF images (*.tiff)|*.tiff|"), std::string::npos);
-  EXPECT_NE(after_all.find("|Truevision images (*.icb)|*.icb|Truevision images (*.tga)|*.tga|"), std::string::npos);
+  EXPECT_NE(after_all.find("|Truevision images (*.icb)|*.icb|Truevision images (*.tga)|*.tga|"),
+            std::string::npos);
   EXPECT_NE(after_all.find("|Windows enhanced meta files (*.emf)|*.emf|Windows metafiles (*.wmf)|*.wmf|"),
             std::string::npos);
-  const std::string tail = "JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg|Bitmaps (*.bmp)|*.bmp|"
-                           "Icons (*.ico)|*.ico|Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf";
+  const std::string tail =
+      "JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg|Bitmaps (*.bmp)|*.bmp|"
+      "Icons (*.ico)|*.ico|Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf";
   EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
   // Every registration appears once in the masks, in reverse order.
   const auto& entries = PictureFormats().Entries();

@@ -12,9 +12,9 @@
 #include "imaging/errors.h"
 #include "imaging/picture_container.h"
 #include "imaging/stream.h"
+#include "import/framework/messages.h"
 #include "import/gif/giflib_reader.h"
 #include "import/gif/reader.h"
-#include "import/framework/messages.h"
 #include "support/test_support.h"
 #include "unit/import/reader_helpers.h"
 
@@ -373,9 +373,11 @@ TEST(GifCutShort, BothReadersKeepTheRowsTheDataHolds) {
     for (const GraphicClass* reader : {&TGIFImage::StaticClass(), &TGIFGraphic::StaticClass()}) {
       double shown_before = 0;
       for (int tenths : {3, 6, 9}) {
-        SCOPED_TRACE(std::string(interlace) + " cut at " + std::to_string(tenths) + "/10 by " + std::string(reader->Name()));
+        SCOPED_TRACE(std::string(interlace) + " cut at " + std::to_string(tenths) + "/10 by " +
+                     std::string(reader->Name()));
         const auto cut = dir / "cut.gif";
-        test::WriteFileBytes(cut, Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() * tenths / 10)));
+        test::WriteFileBytes(
+            cut, Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() * tenths / 10)));
         const double shown = test::ExpectCutCopyShowsWhatItHolds(cut, *reader, *complete);
         EXPECT_GT(shown, shown_before);
         shown_before = shown;

@@ -10,8 +10,8 @@
 #include "import/pcd/reader.h"
 #include "import/pcd/upsample.h"
 #include "import/pcd/ycc.h"
-#include "unit/import/reader_fixture_util.h"
 #include "support/test_support.h"
+#include "unit/import/reader_fixture_util.h"
 
 namespace qel {
 namespace {
@@ -120,9 +120,18 @@ TEST_F(PcdPeerTest, ColoursAgreeWithImageMagick) {
   // ImageMagick's file, and one built byte by byte with patches of strong colours
   // (far from the chroma centres, some beyond the range of a channel), both as
   // ImageMagick converts them.
-  const Bytes built = PatchFile({{128, 156, 137}, {250, 156, 137}, {128, 220, 137}, {128, 90, 137},
-                                 {128, 156, 200}, {128, 156, 70}, {180, 110, 175}, {30, 185, 105},
-                                 {100, 60, 210}, {220, 195, 95}, {5, 250, 250}, {250, 5, 5}});
+  const Bytes built = PatchFile({{128, 156, 137},
+                                 {250, 156, 137},
+                                 {128, 220, 137},
+                                 {128, 90, 137},
+                                 {128, 156, 200},
+                                 {128, 156, 70},
+                                 {180, 110, 175},
+                                 {30, 185, 105},
+                                 {100, 60, 210},
+                                 {220, 195, 95},
+                                 {5, 250, 250},
+                                 {250, 5, 5}});
   test::WriteFileBytes(dir_ / "patches.pcd", built);
   for (const auto& [file, bytes] : {std::pair{file_, bytes_}, std::pair{dir_ / "patches.pcd", built}}) {
     const auto theirs = PeerDecode(file, /*raw=*/false);

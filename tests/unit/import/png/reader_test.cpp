@@ -711,9 +711,11 @@ TEST(PngCutShort, BothReadersKeepTheRowsTheDataHolds) {
       if (reader == &TPNGObject::StaticClass() && std::string(name) == "interlaced.png") continue;
       double shown_before = 0;
       for (int tenths : {3, 6, 9}) {
-        SCOPED_TRACE(std::string(name) + " cut at " + std::to_string(tenths) + "/10 by " + std::string(reader->Name()));
+        SCOPED_TRACE(std::string(name) + " cut at " + std::to_string(tenths) + "/10 by " +
+                     std::string(reader->Name()));
         const auto cut = dir / "cut.png";
-        test::WriteFileBytes(cut, Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() * tenths / 10)));
+        test::WriteFileBytes(
+            cut, Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() * tenths / 10)));
         const double shown = test::ExpectCutCopyShowsWhatItHolds(cut, *reader, *complete);
         EXPECT_GT(shown, shown_before);
         shown_before = shown;

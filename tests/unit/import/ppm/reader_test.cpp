@@ -126,7 +126,7 @@ TEST(PPMRead, BadFilesFail) {
   EXPECT_EQ(Error("P2\n2 1\n255\n1 # no second value\n"), read_error);
   EXPECT_EQ(Error("P6\n2"), read_error);
   EXPECT_EQ(Error("P5\n30000 30000\n255\n\x01\x02"), read_error);  // before a bitmap is made
-  EXPECT_EQ(Error("P5\n2 1\n65535\n\x01\x02\x03"), read_error);     // two bytes a sample
+  EXPECT_EQ(Error("P5\n2 1\n65535\n\x01\x02\x03"), read_error);    // two bytes a sample
   for (const char* header : {"P5 0 1 255\n", "P4 3 0\n", "P2 1 1 0\n", "P6 1 1 65536\n"})
     EXPECT_EQ(Error(std::string(header) + "\x01\x02\x03\x04\x05\x06"), invalid) << header;
   EXPECT_EQ(Error(""), invalid);

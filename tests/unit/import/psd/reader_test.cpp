@@ -7,8 +7,8 @@
 #include "imaging/picture_container.h"
 #include "import/framework/messages.h"
 #include "import/psd/reader.h"
-#include "unit/import/reader_fixture_util.h"
 #include "support/test_support.h"
+#include "unit/import/reader_fixture_util.h"
 
 namespace qel {
 namespace {
@@ -115,7 +115,8 @@ TEST_F(PsdPeerTest, ImageMagickFilesMatchPillowInEveryModeDepthAndCompression) {
       // Pillow reads no 16-bit files; ImageMagick stores each 8-bit value v as v x 257,
       // which scales back to v, so the 8-bit file's decode is the reference for both.
       // Transparency: as ImageMagick shows it (below).
-      const auto reference = std::string(v.name) == "rgba" ? MagickOverWhite(file8) : test::PillowDecode(file8);
+      const auto reference =
+          std::string(v.name) == "rgba" ? MagickOverWhite(file8) : test::PillowDecode(file8);
       ASSERT_TRUE(reference) << base;
       for (const auto& file : {file8, file16}) {
         const Picture ours = LoadPictureFileAs(file.string(), TPSDGraphic::StaticClass());

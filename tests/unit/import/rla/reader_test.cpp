@@ -5,9 +5,9 @@
 
 #include "imaging/errors.h"
 #include "imaging/picture_container.h"
-#include "support/test_support.h"
 #include "import/framework/messages.h"
 #include "import/rla/reader.h"
+#include "support/test_support.h"
 #include "unit/import/reader_fixture_util.h"
 
 namespace qel {
@@ -107,13 +107,15 @@ TEST(RlaReader, ColoursShowAsGraphicsMagickShowsThemWhateverTheGamma) {
       s.top = 1;
       s.gamma = gamma;
       s.matte = matte;
-      std::vector<Bytes> row = {Literal(ramp), Literal({9, 8, 7, 6, 5, 4}), Literal({50, 60, 70, 80, 90, 99})};
+      std::vector<Bytes> row = {Literal(ramp), Literal({9, 8, 7, 6, 5, 4}),
+                                Literal({50, 60, 70, 80, 90, 99})};
       if (matte) row.push_back(Literal(Bytes(ramp.size(), 255)));
       const auto file = dir / "g.rla";
       test::WriteFileBytes(file, Rla(s, {row, row}));
       const auto theirs = test::PeerDecode("sh -c 'gm convert \"$0\" -depth 8 ppm:\"$1\"'", file);
       ASSERT_TRUE(theirs);
-      const auto d = test::Compare(CopyToPicture(*test::LoadBytes<TRLAGraphic>(test::ReadFileBytes(file)), true), *theirs);
+      const auto d = test::Compare(
+          CopyToPicture(*test::LoadBytes<TRLAGraphic>(test::ReadFileBytes(file)), true), *theirs);
       EXPECT_TRUE(d.same_size && d.max_channel_difference == 0) << d.Describe();
     }
   }
@@ -136,7 +138,8 @@ TEST(RlaReader, MatteIsPremultipliedAlphaDrawnOverWhite) {
   EXPECT_EQ(shown.Pixel(1, 0), RGBColor(255, 255, 255));
   EXPECT_EQ(shown.Pixel(2, 0), RGBColor(7, 8, 9));
   // A matte that is 0 everywhere was left empty by its writer: the colours show.
-  auto empty = test::LoadBytes<TRLAGraphic>(Rla(s, {{Literal({1, 2, 3}), Literal({1, 2, 3}), Literal({1, 2, 3}), {2, 0}}}));
+  auto empty = test::LoadBytes<TRLAGraphic>(
+      Rla(s, {{Literal({1, 2, 3}), Literal({1, 2, 3}), Literal({1, 2, 3}), {2, 0}}}));
   EXPECT_EQ(CopyToPicture(*empty, true).Pixel(2, 0), RGBColor(3, 3, 3));
 }
 

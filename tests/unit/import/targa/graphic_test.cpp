@@ -213,7 +213,8 @@ TEST(TargaRead, RowOrderImageIdAndPixelDepths) {
   TargaHeader a32 = Header(TargaImageType::kTrueColor, 2, 1, 32);
   a32.descriptor |= 8;
   EXPECT_EQ(CopyToPicture(*Load(Tga(a32, {30, 20, 10, 0, 0, 0, 200, 255})), true).Pixel(0, 0), 0xFFFFFFu);
-  EXPECT_EQ(CopyToPicture(*Load(Tga(a32, {30, 20, 10, 0, 0, 0, 200, 0})), true).Pixel(0, 0), RGBColor(10, 20, 30));
+  EXPECT_EQ(CopyToPicture(*Load(Tga(a32, {30, 20, 10, 0, 0, 0, 200, 0})), true).Pixel(0, 0),
+            RGBColor(10, 20, 30));
   TargaHeader a16 = Header(TargaImageType::kTrueColor, 2, 1, 16);
   a16.descriptor |= 1;
   const Picture p16 = CopyToPicture(*Load(Tga(a16, {0x1F, 0x00, 0x1F, 0x80})), true);
@@ -498,7 +499,8 @@ std::optional<Picture> MagickOriented(const std::filesystem::path& file) {
 // The pixels of an uncompressed Targa file coded again as one run-length stream over
 // all rows, so that packets run on from one row into the next.
 Bytes RecodedAcrossRows(const Bytes& raw) {
-  TargaHeader h = ParseTargaHeader(*reinterpret_cast<const std::array<std::uint8_t, kTargaHeaderSize>*>(raw.data()));
+  TargaHeader h =
+      ParseTargaHeader(*reinterpret_cast<const std::array<std::uint8_t, kTargaHeaderSize>*>(raw.data()));
   h.image_type = std::uint8_t(TargaImageType::kTrueColorRLE);
   const Bytes pixels(raw.begin() + std::ptrdiff_t(kTargaHeaderSize + h.id_length), raw.end());
   return Tga(h, Encode(h.pixel_depth, pixels));
@@ -534,7 +536,8 @@ TEST(TargaRead, OriginsAlphaAndLongPacketsMatchImageMagick) {
       const auto theirs = MagickOriented(dir / name);  // the uncoded original's picture
       ASSERT_TRUE(theirs);
       const auto diff = test::Compare(LoadPictureFile(file.string()), *theirs);
-      EXPECT_TRUE(diff.same_size && diff.max_channel_difference <= 1) << file.filename() << ": " << diff.Describe();
+      EXPECT_TRUE(diff.same_size && diff.max_channel_difference <= 1)
+          << file.filename() << ": " << diff.Describe();
     }
   }
   // Some packet of a recoded file really runs over a row's end.

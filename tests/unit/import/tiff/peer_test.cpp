@@ -282,7 +282,8 @@ TEST_F(TiffPeerTest, FaxAndJpegStripsAndTilesMatchPillow) {
       same(cmyk8, "cmyk8_jpeg_tiled", "-c jpeg -t -w 16 -l 16", 1),
   };
   // Fill order 2 in both fax codings, in strips and in tiles.
-  for (const char* options : {"-c g3:2d -f lsb2msb", "-c g4 -f lsb2msb -B", "-c g4 -f lsb2msb -t -w 16 -l 32"}) {
+  for (const char* options :
+       {"-c g3:2d -f lsb2msb", "-c g4 -f lsb2msb -B", "-c g4 -f lsb2msb -t -w 16 -l 32"}) {
     const std::string name = "g1_lsb2msb_" + std::to_string(cases.size());
     const fs::path file = Tiffcp(g1, name, options);
     cases.push_back({file, Tiffcp(file, name + "_plain", "-c none -f msb2lsb"), 0});

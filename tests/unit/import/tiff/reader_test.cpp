@@ -393,7 +393,8 @@ std::vector<std::vector<std::uint8_t>> CutTiles(const std::vector<std::uint8_t>&
         for (std::size_t bit = 0; bit < std::size_t(tile_width) * pixel_bits; ++bit) {
           const std::size_t from = std::size_t(tx) * pixel_bits + bit;
           const bool inside = from < std::size_t(width) * pixel_bits;
-          const bool set = inside ? (picture[(ty + y) * row_bytes + from / 8] >> (7 - from % 8)) & 1 : bit % 3 == 0;
+          const bool set =
+              inside ? (picture[(ty + y) * row_bytes + from / 8] >> (7 - from % 8)) & 1 : bit % 3 == 0;
           if (set) line[bit / 8] |= std::uint8_t(0x80 >> (bit % 8));
         }
       }
@@ -412,8 +413,8 @@ TEST(TiffReader, TilesOfAnyShapeGiveThePictureAStripGives) {
     bool planar;
   };
   const Case cases[] = {
-      {{1}, 1, 3, 2, false},     {{1}, 0, 16, 16, false},      {{4}, 1, 5, 3, false},
-      {{8}, 1, 16, 4, false},    {{8, 8, 8}, 2, 5, 5, false},  {{16, 16, 16}, 2, 4, 3, false},
+      {{1}, 1, 3, 2, false},      {{1}, 0, 16, 16, false},      {{4}, 1, 5, 3, false},
+      {{8}, 1, 16, 4, false},     {{8, 8, 8}, 2, 5, 5, false},  {{16, 16, 16}, 2, 4, 3, false},
       {{8, 8, 8}, 2, 3, 3, true}, {{8, 8, 8}, 2, 32, 32, true}, {{2}, 1, 7, 1, false},
   };
   const std::uint32_t width = 13, height = 7;
@@ -478,8 +479,9 @@ TEST(TiffReader, DamagedTileLayoutsEndInCleanErrors) {
   EXPECT_EQ(tiled(32, 16, 2, [](B& b) { b.Short(259, 5), b.LongArray(325, {256, 0x10000}); }), kReadError);
   EXPECT_EQ(tiled(32, 16, 2, [](B& b) { b.Long(323, 64); }), kReadError)
       << "stored tiles of 64 rows hold more than the file";
-  EXPECT_EQ(tiled(32, 1u << 15, 1, [](B& b) { b.Short(259, 5), b.Long(323, 1u << 15); }),
-            "Cannot load image. The TIF/TIFF file holds too little data for a picture of 32768 x 32768 pixels.")
+  EXPECT_EQ(
+      tiled(32, 1u << 15, 1, [](B& b) { b.Short(259, 5), b.Long(323, 1u << 15); }),
+      "Cannot load image. The TIF/TIFF file holds too little data for a picture of 32768 x 32768 pixels.")
       << "one tile far larger than the picture";
   EXPECT_EQ(tiled(32, 1u << 30, 1, nothing).substr(0, 33), "Cannot load image. A picture of 1");
   // Subsampled YCbCr units must not straddle tiles.
