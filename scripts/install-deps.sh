@@ -12,7 +12,7 @@ build_packages=(
 )
 test_packages=(
   googletest libgtest-dev
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format
   imagemagick graphicsmagick netpbm libtiff-tools libopenjp2-tools python3-pil libvips-tools
   xvfb xdotool x11-utils x11-xserver-utils desktop-file-utils time emf2svg dbus-daemon
   webp libavif-bin libheif-examples libjxl-tools librsvg2-bin

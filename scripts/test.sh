@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors, and runs every test: the
-# whole suite on the normal build, then the library's tests under the address and
+# Installs what is missing, checks the formatting, builds with warnings as errors, and
+# runs every test: the whole suite on the normal build, then the library's tests under the address and
 # undefined-behaviour sanitizers and every fuzz target over its corpus and briefly on
 # fresh inputs.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh" --test
+"$top/scripts/check-format.sh"
 "$top/scripts/build.sh" -DQEL_BUILD_TESTS=ON -DQEL_WERROR=ON
 (cd "$top/build" && ctest --output-on-failure -j "$(nproc)" --timeout 900)
 
