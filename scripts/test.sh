@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting, builds with warnings as errors, and
-# runs every test: the whole suite on the normal build, then the library's tests under the address and
-# undefined-behaviour sanitizers and every fuzz target over its corpus and briefly on
-# fresh inputs.
+# runs every test: the whole suite on the normal build, then the library's tests under
+# the address and undefined-behaviour sanitizers and every fuzz target over its corpus
+# and briefly on fresh inputs.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh" --test
