@@ -1,10 +1,13 @@
 // The command menu in one place: every item with its caption, 16-bit shortcut code,
-// tag, switch state and handler name, and the rule that enables the items.
+// tag, switch state, command id and handler name, and the rule that enables the items.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
+
+#include "app/command_id.h"
 
 namespace qel {
 
@@ -38,6 +41,9 @@ struct CommandItem {
   bool checked_at_start;
   std::string_view handler;  // name of the handler the item calls; empty: none
   std::string_view parent;   // name of the submenu item that holds it; empty: top level
+  // The command the item runs: every item with a handler has one of its own, and
+  // items that share a handler ("Save", "Save as....") tell the handler who they are.
+  std::optional<CommandId> command;
 };
 
 // The whole menu, top to bottom; the items of a submenu follow their submenu item.
@@ -45,6 +51,10 @@ std::span<const CommandItem> CommandTable();
 
 // The item with that name, or nullptr.
 const CommandItem* FindCommand(std::string_view name);
+// The item of the command.
+const CommandItem& CommandItemOf(CommandId id);
+// The first item whose handler has that name, or nullptr.
+const CommandItem* FindHandler(std::string_view handler_name);
 // The item whose shortcut is that code, or nullptr (0 never matches).
 const CommandItem* FindShortcut(std::uint16_t code);
 

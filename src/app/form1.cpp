@@ -57,6 +57,7 @@ TForm1::TForm1(Platform platform, std::optional<std::string> start_file, QWidget
   SetUpShellIntegration();
   ConnectPictureCommands();
   ConnectCaptureCommands();
+  ConnectOptionsCommands();
 
   // The client area starts at 300 x 225, centred on the screen.
   resize(kStartClientWidth, kStartClientHeight);

@@ -2,13 +2,17 @@
 // offers every command through its popup menu, keys, mouse gestures and drops.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/command_id.h"
 #include "app/document.h"
 #include "app/selection.h"
 #include "options/options_host.h"
@@ -41,7 +45,7 @@ class TForm1 : public QWidget, public OptionsHost {
 
  public:
   // A handler gets the name of the item that invoked it (empty when it was called by
-  // name, CallHandlerByName).
+  // name or id, CallHandlerByName and CallHandler).
   using Handler = std::function<void(std::string_view sender)>;
 
   // Creates the window with its menu and, when start_file is given, loads it (the first
@@ -65,22 +69,31 @@ class TForm1 : public QWidget, public OptionsHost {
   QAction* Item(std::string_view name) const;
   bool Checked(std::string_view name) const;
 
-  // Connects the handler called by the menu items (and CallHandlerByName) that name
-  // it; replaces an earlier one of that name.
+  // Replaces the handler of the commands whose items name it (both "Save" items for
+  // "Save1Click"); throws std::invalid_argument for a name no item has.
   void ConnectHandler(const std::string& handler_name, Handler handler);
   void ConnectHandler(const std::string& handler_name, std::function<void()> handler);
   // Calls the handler of that name; a name no handler has does nothing.
   void CallHandlerByName(std::string_view handler_name);
+  // Calls the command's handler without a sender, as a call by name does.
+  void CallHandler(CommandId id);
+  // The commands without a handler. The window binds every command when it is built,
+  // so this is empty; the tests hold it to that.
+  std::vector<CommandId> UnboundCommands() const;
 
   // Runs the action and shows any error that escapes it in a message box; the program
   // goes on with the document as the action left it.
   void Guarded(const std::function<void()>& action) override;
   void ShowMessage(const std::string& text);
 
-  // Creates the options window, hidden and owned by this window, and connects the
-  // "Resize to....", "Options" and "Overwrite files" items to it. The window reads the
-  // settings file (FindSettingsLocation) and pushes its values in here.
+  // Creates the options window, hidden and owned by this window, which "Resize to....",
+  // "Options" and "Overwrite files" reach from then on. The window reads the settings
+  // file (FindSettingsLocation) and pushes its values in here.
   TBorderForm* CreateOptionsWindow(std::string executable_path);
+  // Each does nothing while there is no options window.
+  void Resizeto1Click();
+  void Bordersettings1Click();
+  void OWFilesClick();
 
   // Option values as the options window pushes them, with the "Overwrite files" check.
   void SetOptionValues(const TOptionValues& values, bool overwrite_files) override;
@@ -184,12 +197,19 @@ class TForm1 : public QWidget, public OptionsHost {
 
  private:
   void BuildMenu();
+  // Puts the handler in the command's slot; each part of the window binds its own
+  // commands with these when the window is built.
+  void Bind(CommandId id, void (TForm1::*handler)());
+  void Bind(CommandId id, void (TForm1::*handler)(std::string_view sender));
   void BuildHandlerTable();
+  void ConnectOptionsCommands();
   void ConnectSaveHandlers();
   // Connects the shell commands and sets the "Context menu " check from the key store.
   void SetUpShellIntegration();
   void LayoutChildren();
   void ItemTriggered(const CommandItem& item);
+  // Runs the command's handler; a command without one is a fault of the program.
+  void RunHandler(CommandId id, std::string_view sender);
   void Paste();
   void ShowCropSize();
   void LoadStepped();
@@ -213,7 +233,8 @@ class TForm1 : public QWidget, public OptionsHost {
   QMenu* popup_ = nullptr;
   TProgressBar* progress_bar_ = nullptr;
   std::map<std::string, QAction*, std::less<>> items_;
-  std::map<std::string, Handler, std::less<>> handlers_;
+  std::array<Handler, kCommandCount> handlers_;
+  QPointer<TBorderForm> options_form_;
   bool alpha_blend_ = false;
   int alpha_blend_value_ = 200;
 };

@@ -63,8 +63,8 @@ class ShowAgain {
 }  // namespace
 
 void TForm1::ConnectCaptureCommands() {
-  ConnectHandler("Capture1Click", [this] { Capture1Click(); });
-  ConnectHandler("Alphablend1Click", [this] { Alphablend1Click(); });
+  Bind(CommandId::kCapture1, &TForm1::Capture1Click);
+  Bind(CommandId::kAlphablend1, &TForm1::Alphablend1Click);
   // Every wheel event of the window passes its native window once, before it goes to
   // the widget under the pointer and on to the scroll area; the watcher belongs to the
   // form (Qt parent).

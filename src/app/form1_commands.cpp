@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <stdexcept>
 
 #include "app/command_table.h"
 #include "app/form1.h"
@@ -60,16 +61,16 @@ void TForm1::BuildMenu() {
 }
 
 void TForm1::BuildHandlerTable() {
-  ConnectHandler("Loadimage1Click", [this] { Loadimage1Click(); });
-  ConnectHandler("Reload1Click", [this] { Reload1Click(); });
-  ConnectHandler("Copyimage1Click", [this] { Copyimage1Click(); });
-  ConnectHandler("Pasteimage1Click", [this] { Pasteimage1Click(); });
-  ConnectHandler("Clearimage1Click", [this] { Clearimage1Click(); });
-  ConnectHandler("Clearlist1Click", [this] { Clearlist1Click(); });
-  ConnectHandler("Undolastchange1Click", [this] { Undolastchange1Click(); });
-  ConnectHandler("Fittowindow1Click", [this] { Fittowindow1Click(); });
-  ConnectHandler("Allowoversize1Click", [this] { Allowoversize1Click(); });
-  ConnectHandler("EXIT1Click", [this] { EXIT1Click(); });
+  Bind(CommandId::kLoadimage1, &TForm1::Loadimage1Click);
+  Bind(CommandId::kReload1, &TForm1::Reload1Click);
+  Bind(CommandId::kCopyimage1, &TForm1::Copyimage1Click);
+  Bind(CommandId::kPasteimage1, &TForm1::Pasteimage1Click);
+  Bind(CommandId::kClearimage1, &TForm1::Clearimage1Click);
+  Bind(CommandId::kClearlist1, &TForm1::Clearlist1Click);
+  Bind(CommandId::kUndolastchange1, &TForm1::Undolastchange1Click);
+  Bind(CommandId::kFittowindow1, &TForm1::Fittowindow1Click);
+  Bind(CommandId::kAllowoversize1, &TForm1::Allowoversize1Click);
+  Bind(CommandId::kEXIT1, &TForm1::EXIT1Click);
 }
 
 QAction* TForm1::Item(std::string_view name) const {
@@ -82,8 +83,30 @@ bool TForm1::Checked(std::string_view name) const {
   return action && action->isChecked();
 }
 
+void TForm1::Bind(CommandId id, void (TForm1::*handler)()) {
+  handlers_.at(IndexOf(id)) = [this, handler](std::string_view) { (this->*handler)(); };
+}
+
+void TForm1::Bind(CommandId id, void (TForm1::*handler)(std::string_view sender)) {
+  handlers_.at(IndexOf(id)) = [this, handler](std::string_view sender) { (this->*handler)(sender); };
+}
+
+std::vector<CommandId> TForm1::UnboundCommands() const {
+  std::vector<CommandId> unbound;
+  for (std::size_t i = 0; i < handlers_.size(); ++i) {
+    if (!handlers_[i]) unbound.push_back(CommandId(i));
+  }
+  return unbound;
+}
+
 void TForm1::ConnectHandler(const std::string& handler_name, Handler handler) {
-  handlers_[handler_name] = std::move(handler);
+  bool named = false;
+  for (const CommandItem& item : CommandTable()) {
+    if (!item.command || item.handler != handler_name) continue;
+    handlers_.at(IndexOf(*item.command)) = handler;
+    named = true;
+  }
+  if (!named) throw std::invalid_argument("No menu item has the handler " + handler_name);
 }
 
 void TForm1::ConnectHandler(const std::string& handler_name, std::function<void()> handler) {
@@ -91,18 +114,23 @@ void TForm1::ConnectHandler(const std::string& handler_name, std::function<void(
 }
 
 void TForm1::CallHandlerByName(std::string_view handler_name) {
-  const auto it = handlers_.find(handler_name);
-  if (it == handlers_.end()) return;
+  const CommandItem* item = FindHandler(handler_name);
+  if (item) CallHandler(*item->command);
+}
+
+void TForm1::CallHandler(CommandId id) {
+  RunHandler(id, std::string_view());
+}
+
+void TForm1::RunHandler(CommandId id, std::string_view sender) {
   // A copy: the handler may replace itself in the table while it runs.
-  const Handler handler = it->second;
-  handler(std::string_view());
+  const Handler handler = handlers_.at(IndexOf(id));
+  if (!handler) throw std::logic_error("No handler is bound to " + std::string(CommandItemOf(id).handler));
+  handler(sender);
 }
 
 void TForm1::ItemTriggered(const CommandItem& item) {
-  const auto it = handlers_.find(item.handler);
-  if (it == handlers_.end()) return;
-  const Handler handler = it->second;
-  handler(item.name);
+  RunHandler(*item.command, item.name);
   DumpPictureForTests();
 }
 
@@ -170,11 +198,11 @@ void TForm1::ImgDblClick() {
     if (inside(0, 0, kCornerSize, kCornerSize)) {
       Paste();
     } else if (inside(0, ch - kCornerSize, kCornerSize, ch)) {
-      CallHandlerByName("Undolastchange1Click");
+      CallHandler(CommandId::kUndolastchange1);
     } else if (inside(cw - kCornerSize, 0, cw, kCornerSize)) {
-      CallHandlerByName("Bordersettings1Click");
+      CallHandler(CommandId::kBordersettings1);
     } else if (inside(cw - kCornerSize, ch - kCornerSize, cw, ch)) {
-      CallHandlerByName("Resizeimage1Click");
+      CallHandler(CommandId::kResizeimage1);
     }
   });
 }

@@ -28,19 +28,19 @@ constexpr std::uint8_t kSepiaDepth = 30;
 }  // namespace
 
 void TForm1::ConnectPictureCommands() {
-  ConnectHandler("Resizeimage1Click", [this] { Resizeimage1Click(); });
-  ConnectHandler("Rotateright1Click", [this] { Rotateright1Click(); });
-  ConnectHandler("Rotateleft1Click", [this] { Rotateleft1Click(); });
-  ConnectHandler("Border1Click", [this] { Border1Click(); });
-  ConnectHandler("Makeborder1Click", [this] { Makeborder1Click(); });
-  ConnectHandler("Lightenimage1Click", [this] { Lightenimage1Click(); });
-  ConnectHandler("Darkenimage1Click", [this] { Darkenimage1Click(); });
-  ConnectHandler("Contrastimage1Click", [this] { Contrastimage1Click(); });
-  ConnectHandler("Contrastimage2Click", [this] { Contrastimage2Click(); });
-  ConnectHandler("Sharpenimage1Click", [this] { Sharpenimage1Click(); });
-  ConnectHandler("Antialiasimage1Click", [this] { Antialiasimage1Click(); });
-  ConnectHandler("Grayimage1Click", [this] { Grayimage1Click(); });
-  ConnectHandler("Sepiaimage1Click", [this] { Sepiaimage1Click(); });
+  Bind(CommandId::kResizeimage1, &TForm1::Resizeimage1Click);
+  Bind(CommandId::kRotateright1, &TForm1::Rotateright1Click);
+  Bind(CommandId::kRotateleft1, &TForm1::Rotateleft1Click);
+  Bind(CommandId::kBorder1, &TForm1::Border1Click);
+  Bind(CommandId::kMakeborder1, &TForm1::Makeborder1Click);
+  Bind(CommandId::kLightenimage1, &TForm1::Lightenimage1Click);
+  Bind(CommandId::kDarkenimage1, &TForm1::Darkenimage1Click);
+  Bind(CommandId::kContrastimage1, &TForm1::Contrastimage1Click);
+  Bind(CommandId::kContrastimage2, &TForm1::Contrastimage2Click);
+  Bind(CommandId::kSharpenimage1, &TForm1::Sharpenimage1Click);
+  Bind(CommandId::kAntialiasimage1, &TForm1::Antialiasimage1Click);
+  Bind(CommandId::kGrayimage1, &TForm1::Grayimage1Click);
+  Bind(CommandId::kSepiaimage1, &TForm1::Sepiaimage1Click);
 }
 
 void TForm1::ChangePicture(bool undo_copy, bool refresh_title,

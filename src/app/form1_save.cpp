@@ -7,7 +7,8 @@
 namespace qel {
 
 void TForm1::ConnectSaveHandlers() {
-  ConnectHandler("Save1Click", Handler([this](std::string_view sender) { Save1Click(sender); }));
+  Bind(CommandId::kSave1, &TForm1::Save1Click);
+  Bind(CommandId::kSaveas1, &TForm1::Save1Click);
 }
 
 void TForm1::Save1Click(std::string_view sender) {

@@ -25,9 +25,9 @@ bool SomethingAt(const std::string& path) {
 }  // namespace
 
 void TForm1::SetUpShellIntegration() {
-  ConnectHandler("Sendtoemail1Click", [this] { Sendtoemail1Click(); });
-  ConnectHandler("Contextmenu1Click", [this] { Contextmenu1Click(); });
-  ConnectHandler("Latest1Click", [this] { Latest1Click(); });
+  Bind(CommandId::kSendtoemail1, &TForm1::Sendtoemail1Click);
+  Bind(CommandId::kContextmenu1, &TForm1::Contextmenu1Click);
+  Bind(CommandId::kLatest1, &TForm1::Latest1Click);
   // The check shows whether the entry is installed, as the store says at start.
   const bool installed = platform_.registry && ContextMenuInstalled(*platform_.registry, kContextMenuKeyName);
   if (QAction* item = Item("Contextmenu1")) item->setChecked(installed);
