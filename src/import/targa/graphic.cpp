@@ -198,13 +198,9 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
   const TImageProperties& p = ImageProperties();
   const bool gray_alpha = p.ColorScheme == ColorScheme::schGrayAlpha;
   TColorManager& cm = ColorManager();
-  cm.SetSourceSamplesPerPixel(p.SamplesPerPixel);
-  cm.SetTargetSamplesPerPixel(gray_alpha ? 1 : p.SamplesPerPixel);
-  cm.SetSourceColorScheme(p.ColorScheme);
-  cm.SourceOptions() = 0;
-  cm.SetTargetColorScheme(gray_alpha ? ColorScheme::schGray : ColorScheme::schBGR);
-  cm.SetSourceBitsPerSample(p.BitsPerSample);
-  cm.SetTargetBitsPerSample(p.BitsPerSample);
+  cm.Configure({p.ColorScheme, p.BitsPerSample, p.SamplesPerPixel, 0},
+               {gray_alpha ? ColorScheme::schGray : ColorScheme::schBGR, p.BitsPerSample,
+                gray_alpha ? 1 : p.SamplesPerPixel, 0});
   const TPixelFormat format = DeclaresAlpha(header) ? TPixelFormat::pf32bit : cm.TargetPixelFormat();
   if (format != TPixelFormat::pf8bit && format != TPixelFormat::pf15bit && format != TPixelFormat::pf24bit &&
       format != TPixelFormat::pf32bit) {
