@@ -71,6 +71,8 @@ class TForm1 : public QWidget, public OptionsHost {
   void ConnectHandler(const std::string& handler_name, std::function<void()> handler);
   // Calls the handler of that name; a name no handler has does nothing.
   void CallHandlerByName(std::string_view handler_name);
+  // Called with the current picture after every menu command (empty: nothing is called).
+  void SetCommandObserver(std::function<void(const Picture&)> observer);
 
   // Runs the action and shows any error that escapes it in a message box; the program
   // goes on with the document as the action left it.
@@ -199,9 +201,6 @@ class TForm1 : public QWidget, public OptionsHost {
   // repaints and refreshes the title (when asked for), on failure too.
   void ChangePicture(bool undo_copy, bool refresh_title, const std::function<void(Picture&)>& operation);
   void SetAlphaBlend(bool on);
-  // With QEL_TEST_DUMP naming a file, writes the picture there as BMP (an empty file for
-  // an empty picture): end-to-end tests read the picture back this way.
-  void DumpPictureForTests() const;
   // The scroll offsets between the control and the window, zero without scroll bars.
   QPoint ScrollShift() const;
 
@@ -213,6 +212,7 @@ class TForm1 : public QWidget, public OptionsHost {
   QMenu* popup_ = nullptr;
   TProgressBar* progress_bar_ = nullptr;
   std::map<std::string, QAction*, std::less<>> items_;
+  std::function<void(const Picture&)> command_observer_;
   std::map<std::string, Handler, std::less<>> handlers_;
   bool alpha_blend_ = false;
   int alpha_blend_value_ = 200;

@@ -103,7 +103,11 @@ void TForm1::ItemTriggered(const CommandItem& item) {
   if (it == handlers_.end()) return;
   const Handler handler = it->second;
   handler(item.name);
-  DumpPictureForTests();
+  if (command_observer_) command_observer_(document_.Current());
+}
+
+void TForm1::SetCommandObserver(std::function<void(const Picture&)> observer) {
+  command_observer_ = std::move(observer);
 }
 
 bool TForm1::DispatchShortcut(std::uint16_t code) {

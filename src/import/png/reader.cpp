@@ -157,7 +157,6 @@ bool TPNGGraphic::ReadProperties(TStream& stream, int image_index) {
 void TPNGGraphic::LoadFromStream(TStream& stream) {
   ReleaseHandle();
   base_position_ = stream.Position();
-  source_stream_ = &stream;
   try {
     LoadChunks(stream);
   } catch (const EReadError&) {
