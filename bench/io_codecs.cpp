@@ -34,6 +34,7 @@
 #include "output/gif_palette.h"
 #include "output/picture_writers.h"
 #include "output/png_writer.h"
+#include "reference/libpng_encoder.h"
 #include "support/tiff_lzw_encoder.h"
 
 namespace {

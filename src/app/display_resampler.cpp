@@ -4,9 +4,8 @@
 #include <exception>
 
 #include "imaging/graphic.h"
+#include "imaging/picture_commands.h"
 #include "imaging/resample.h"
-#include "imaging/sharpen.h"
-#include "options/option_values.h"
 
 namespace qel {
 
@@ -71,8 +70,7 @@ void TDisplayResampler::Run(std::stop_token stop) {
     try {
       StopWhenStale observer(latest_, job.serial, stop);
       ResampleInto(job.key.width, job.key.height, job.key.filter, 0, *job.source, target, &observer);
-      if (job.key.sharpen && target.Width() >= 3 && target.Height() >= 3)
-        SharpenPicture(target, kSharpenStrength);
+      if (job.key.sharpen && target.Width() >= 3 && target.Height() >= 3) commands::Sharpen(target);
     } catch (...) {
       // Abandoned, or beyond the memory at hand: the window goes on showing its quick
       // scaling, which is all that is lost.

@@ -80,6 +80,8 @@ class TForm1 : public QWidget, public OptionsHost {
   // The commands without a handler. The window binds every command when it is built,
   // so this is empty; the tests hold it to that.
   std::vector<CommandId> UnboundCommands() const;
+  // Called with the current picture after every menu command (empty: nothing is called).
+  void SetCommandObserver(std::function<void(const Picture&)> observer);
 
   // Runs the action and shows any error that escapes it in a message box; the program
   // goes on with the document as the action left it.
@@ -219,9 +221,6 @@ class TForm1 : public QWidget, public OptionsHost {
   // repaints and refreshes the title (when asked for), on failure too.
   void ChangePicture(bool undo_copy, bool refresh_title, const std::function<void(Picture&)>& operation);
   void SetAlphaBlend(bool on);
-  // With QEL_TEST_DUMP naming a file, writes the picture there as BMP (an empty file for
-  // an empty picture): end-to-end tests read the picture back this way.
-  void DumpPictureForTests() const;
   // The scroll offsets between the control and the window, zero without scroll bars.
   QPoint ScrollShift() const;
 
@@ -235,6 +234,7 @@ class TForm1 : public QWidget, public OptionsHost {
   std::map<std::string, QAction*, std::less<>> items_;
   std::array<Handler, kCommandCount> handlers_;
   QPointer<TBorderForm> options_form_;
+  std::function<void(const Picture&)> command_observer_;
   bool alpha_blend_ = false;
   int alpha_blend_value_ = 200;
 };

@@ -131,7 +131,11 @@ void TForm1::RunHandler(CommandId id, std::string_view sender) {
 
 void TForm1::ItemTriggered(const CommandItem& item) {
   RunHandler(*item.command, item.name);
-  DumpPictureForTests();
+  if (command_observer_) command_observer_(document_.Current());
+}
+
+void TForm1::SetCommandObserver(std::function<void(const Picture&)> observer) {
+  command_observer_ = std::move(observer);
 }
 
 bool TForm1::DispatchShortcut(std::uint16_t code) {

@@ -1,15 +1,10 @@
 // The picture commands: resize to the drawn size, rotations, borders and the image
 // effects, each one operation of the imaging library on the current picture.
-#include <cstdint>
-
 #include "app/form1.h"
 #include "app/image_rect.h"
 #include "app/progress_bar.h"
-#include "imaging/border.h"
-#include "imaging/resample.h"
+#include "imaging/picture_commands.h"
 #include "imaging/rotate.h"
-#include "imaging/sharpen.h"
-#include "imaging/tone.h"
 
 namespace qel {
 
@@ -20,10 +15,10 @@ constexpr bool kNoUndoCopy = false;
 constexpr bool kRefreshTitle = true;
 constexpr bool kKeepTitle = false;
 
-constexpr int kLightenAmount = 10;
-constexpr int kDarkenAmount = 5;
-constexpr int kContrastAmount = 10;
-constexpr std::uint8_t kSepiaDepth = 30;
+// The border commands' settings from the options window.
+commands::BorderSettings BorderSettingsOf(const TOptionValues& options) {
+  return {options.FrameColor, options.BorderColor, options.BorderWidth};
+}
 
 }  // namespace
 
@@ -67,8 +62,7 @@ void TForm1::ResizePictureTo(int width, int height) {
   const TOptionValues options = document_.Options;
   ChangePicture(kUndoCopy, kRefreshTitle, [&](Picture& picture) {
     TCommandProgress progress(progress_bar_);
-    ResizeToRect(picture, TRect{0, 0, width, height}, ResamplerFilter(options.Filter), &progress);
-    if (options.Sharpen) SharpenPicture(picture, kSharpenStrength);
+    commands::Resize(picture, width, height, {ResamplerFilter(options.Filter), options.Sharpen}, &progress);
   });
 }
 
@@ -87,51 +81,45 @@ void TForm1::Rotateleft1Click() {
 }
 
 void TForm1::Border1Click() {
-  const TOptionValues options = document_.Options;
-  ChangePicture(kUndoCopy, kKeepTitle, [&](Picture& picture) {
-    DrawBorder(picture, options.FrameColor, options.BorderColor, options.BorderWidth);
-  });
+  const commands::BorderSettings border = BorderSettingsOf(document_.Options);
+  ChangePicture(kUndoCopy, kKeepTitle, [&](Picture& picture) { commands::DrawBorder(picture, border); });
 }
 
 void TForm1::Makeborder1Click() {
-  const TOptionValues options = document_.Options;
-  ChangePicture(kUndoCopy, kKeepTitle, [&](Picture& picture) {
-    AddBorder(picture, options.FrameColor, options.BorderColor, options.BorderWidth);
-  });
+  const commands::BorderSettings border = BorderSettingsOf(document_.Options);
+  ChangePicture(kUndoCopy, kKeepTitle, [&](Picture& picture) { commands::AddBorder(picture, border); });
 }
 
 void TForm1::Lightenimage1Click() {
-  ChangePicture(kUndoCopy, kRefreshTitle, [](Picture& picture) { LightenPicture(picture, kLightenAmount); });
+  ChangePicture(kUndoCopy, kRefreshTitle, commands::Lighten);
 }
 
 void TForm1::Darkenimage1Click() {
-  ChangePicture(kUndoCopy, kRefreshTitle, [](Picture& picture) { DarkenPicture(picture, kDarkenAmount); });
+  ChangePicture(kUndoCopy, kRefreshTitle, commands::Darken);
 }
 
 void TForm1::Contrastimage1Click() {
-  ChangePicture(kUndoCopy, kRefreshTitle,
-                [](Picture& picture) { ContrastPicture(picture, kContrastAmount); });
+  ChangePicture(kUndoCopy, kRefreshTitle, commands::ContrastUp);
 }
 
 void TForm1::Contrastimage2Click() {
-  ChangePicture(kUndoCopy, kRefreshTitle,
-                [](Picture& picture) { ContrastPicture(picture, -kContrastAmount); });
+  ChangePicture(kUndoCopy, kRefreshTitle, commands::ContrastDown);
 }
 
 void TForm1::Sharpenimage1Click() {
-  ChangePicture(kUndoCopy, kKeepTitle, [](Picture& picture) { SharpenPicture(picture, kSharpenStrength); });
+  ChangePicture(kUndoCopy, kKeepTitle, commands::Sharpen);
 }
 
 void TForm1::Antialiasimage1Click() {
-  ChangePicture(kUndoCopy, kRefreshTitle, [](Picture& picture) { AntiAliasPicture(picture); });
+  ChangePicture(kUndoCopy, kRefreshTitle, commands::AntiAlias);
 }
 
 void TForm1::Grayimage1Click() {
-  ChangePicture(kUndoCopy, kRefreshTitle, [](Picture& picture) { GrayPicture(picture); });
+  ChangePicture(kUndoCopy, kRefreshTitle, commands::Gray);
 }
 
 void TForm1::Sepiaimage1Click() {
-  ChangePicture(kUndoCopy, kRefreshTitle, [](Picture& picture) { SepiaPicture(picture, kSepiaDepth); });
+  ChangePicture(kUndoCopy, kRefreshTitle, commands::Sepia);
 }
 
 }  // namespace qel

@@ -9,25 +9,15 @@
 #include <string_view>
 #include <vector>
 
-#include "imaging/border.h"
 #include "imaging/crop.h"
 #include "imaging/errors.h"
+#include "imaging/picture_commands.h"
 #include "imaging/resample.h"
 #include "imaging/rotate.h"
-#include "imaging/sharpen.h"
-#include "imaging/tone.h"
 
 namespace qel::cli {
 
 namespace {
-
-// The values the viewer's menu commands pass.
-constexpr int kLightenPercent = 10;
-constexpr int kDarkenPercent = 5;
-constexpr int kContrastPercent = 10;
-constexpr float kSharpenStrength = 2.0f;
-constexpr std::uint8_t kSepiaDepth = 30;
-constexpr int kMinBorderWidth = 1, kMaxBorderWidth = 50;
 
 [[noreturn]] void Malformed(std::string_view option, std::string_view value, std::string_view expected) {
   throw std::invalid_argument(std::string(option) + " " + std::string(value) + ": expected " +
@@ -55,22 +45,6 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
   }
 }
 
-// Why the picture limits do not allow a target size; empty when they do.
-std::string ResizeTargetProblem(std::int64_t width, std::int64_t height) {
-  if (width <= kMaxPictureSide && height <= kMaxPictureSide &&
-      std::uint64_t(width) * std::uint64_t(height) <= kMaxPicturePixels) {
-    return "";
-  }
-  return "Cannot resize to " + std::to_string(width) + " x " + std::to_string(height) +
-         " pixels: a picture may have at most " + std::to_string(kMaxPicturePixels) +
-         " pixels and sides of at most " + std::to_string(kMaxPictureSide) + ".";
-}
-
-void Resize(Picture& picture, const OperationSettings& settings, int width, int height) {
-  ResizePicture(picture, width, height, settings.filter);
-  if (settings.sharpen_after_resize) SharpenPicture(picture, kSharpenStrength);
-}
-
 Operation ParseResize(std::string_view option, std::string_view value) {
   if (!value.empty() && value.back() == '%') {
     const auto percent = ParseInteger(value.substr(0, value.size() - 1));
@@ -84,7 +58,7 @@ Operation ParseResize(std::string_view option, std::string_view value) {
       const std::int64_t w = std::max<std::int64_t>((std::int64_t(picture.Width()) * p + 50) / 100, 1);
       const std::int64_t h = std::max<std::int64_t>((std::int64_t(picture.Height()) * p + 50) / 100, 1);
       if (const std::string problem = ResizeTargetProblem(w, h); !problem.empty()) throw Error(problem);
-      Resize(picture, settings, static_cast<int>(w), static_cast<int>(h));
+      commands::Resize(picture, static_cast<int>(w), static_cast<int>(h), settings.resize);
     };
   }
   const auto parts = Split(value, 'x');
@@ -97,7 +71,7 @@ Operation ParseResize(std::string_view option, std::string_view value) {
   }
   const int w = static_cast<int>(*width), h = static_cast<int>(*height);
   return [w, h](Picture& picture, OperationSettings& settings) {
-    if (!picture.Empty()) Resize(picture, settings, w, h);
+    if (!picture.Empty()) commands::Resize(picture, w, h, settings.resize);
   };
 }
 
@@ -109,7 +83,7 @@ Operation ParseFilter(std::string_view option, std::string_view value) {
   }
   if (filter < 0)
     Malformed(option, value, "Box, Triangle, Hermite, Bell, BSpline, Lanczos3, Mitchell or 0 to 6");
-  return [filter](Picture&, OperationSettings& settings) { settings.filter = filter; };
+  return [filter](Picture&, OperationSettings& settings) { settings.resize.filter = filter; };
 }
 
 TColor ParseColor(std::string_view option, std::string_view value) {
@@ -133,10 +107,10 @@ TColor ParseColor(std::string_view option, std::string_view value) {
 
 Operation ParseBorderWidth(std::string_view option, std::string_view value) {
   const auto width = ParseInteger(value);
-  if (!width || *width < kMinBorderWidth || *width > kMaxBorderWidth)
+  if (!width || *width < commands::kMinBorderWidth || *width > commands::kMaxBorderWidth)
     Malformed(option, value, "a width of 1 to 50 pixels");
   const int w = static_cast<int>(*width);
-  return [w](Picture&, OperationSettings& settings) { settings.border_width = w; };
+  return [w](Picture&, OperationSettings& settings) { settings.border.width = w; };
 }
 
 Operation ParseCrop(std::string_view option, std::string_view value) {
@@ -191,7 +165,7 @@ const OptionSpec kOptions[] = {
      &ParseFilter},
     {"--sharpen-after-resize", "", "sharpen after each later resize",
      [](std::string_view, std::string_view) -> Operation {
-       return [](Picture&, OperationSettings& s) { s.sharpen_after_resize = true; };
+       return [](Picture&, OperationSettings& s) { s.resize.sharpen_after = true; };
      }},
     {"--rotate-right", "", "turn 90 degrees clockwise",
      [](std::string_view, std::string_view) {
@@ -203,63 +177,59 @@ const OptionSpec kOptions[] = {
      }},
     {"--lighten", "", "lighten by 10 percent",
      [](std::string_view, std::string_view) {
-       return OnPicture([](Picture& p, OperationSettings&) { LightenPicture(p, kLightenPercent); });
+       return OnPicture([](Picture& p, OperationSettings&) { commands::Lighten(p); });
      }},
     {"--darken", "", "darken by 5 percent",
      [](std::string_view, std::string_view) {
-       return OnPicture([](Picture& p, OperationSettings&) { DarkenPicture(p, kDarkenPercent); });
+       return OnPicture([](Picture& p, OperationSettings&) { commands::Darken(p); });
      }},
     {"--contrast-up", "", "raise the contrast by 10 percent",
      [](std::string_view, std::string_view) {
-       return OnPicture([](Picture& p, OperationSettings&) { ContrastPicture(p, kContrastPercent); });
+       return OnPicture([](Picture& p, OperationSettings&) { commands::ContrastUp(p); });
      }},
     {"--contrast-down", "", "lower the contrast by 10 percent",
      [](std::string_view, std::string_view) {
-       return OnPicture([](Picture& p, OperationSettings&) { ContrastPicture(p, -kContrastPercent); });
+       return OnPicture([](Picture& p, OperationSettings&) { commands::ContrastDown(p); });
      }},
     {"--sharpen", "", "sharpen (the picture must be at least 3 x 3)",
      [](std::string_view, std::string_view) {
-       return OnPicture([](Picture& p, OperationSettings&) { SharpenPicture(p, kSharpenStrength); });
+       return OnPicture([](Picture& p, OperationSettings&) { commands::Sharpen(p); });
      }},
     {"--antialias", "",
      "soften: each inner pixel becomes the mean of its\n"
      "four neighbours",
      [](std::string_view, std::string_view) {
-       return OnPicture([](Picture& p, OperationSettings&) { AntiAliasPicture(p); });
+       return OnPicture([](Picture& p, OperationSettings&) { commands::AntiAlias(p); });
      }},
     {"--gray", "", "turn to grey",
      [](std::string_view, std::string_view) {
-       return OnPicture([](Picture& p, OperationSettings&) { GrayPicture(p); });
+       return OnPicture([](Picture& p, OperationSettings&) { commands::Gray(p); });
      }},
     {"--sepia", "", "turn to sepia",
      [](std::string_view, std::string_view) {
-       return OnPicture([](Picture& p, OperationSettings&) { SepiaPicture(p, kSepiaDepth); });
+       return OnPicture([](Picture& p, OperationSettings&) { commands::Sepia(p); });
      }},
     {"--draw-border", "", "paint a frame over the picture's edges",
      [](std::string_view, std::string_view) {
-       return OnPicture([](Picture& p, OperationSettings& s) {
-         DrawBorder(p, s.frame_color, s.line_color, s.border_width);
-       });
+       return OnPicture([](Picture& p, OperationSettings& s) { commands::DrawBorder(p, s.border); });
      }},
     {"--add-border", "", "shrink the picture into a frame of the border width",
      [](std::string_view, std::string_view) {
-       return OnPicture([](Picture& p, OperationSettings& s) {
-         AddBorder(p, s.frame_color, s.line_color, s.border_width);
-       });
+       return OnPicture([](Picture& p, OperationSettings& s) { commands::AddBorder(p, s.border); });
      }},
     {"--frame-color", "#RRGGBB",
      "frame colour of the borders after it (default\n"
      "#FFFFFF)",
      [](std::string_view option, std::string_view value) -> Operation {
        const TColor color = ParseColor(option, value);
-       return [color](Picture&, OperationSettings& s) { s.frame_color = color; };
+       return [color](Picture&, OperationSettings& s) { s.border.frame_color = color; };
      }},
     {"--line-color", "#RRGGBB",
      "line colour of the borders after it (default #808080;\n"
      "#000000 draws no outline with --add-border)",
      [](std::string_view option, std::string_view value) -> Operation {
        const TColor color = ParseColor(option, value);
-       return [color](Picture&, OperationSettings& s) { s.line_color = color; };
+       return [color](Picture&, OperationSettings& s) { s.border.line_color = color; };
      }},
     {"--border-width", "N",
      "width of the borders after it, 1 to 50 pixels\n"

@@ -6,16 +6,14 @@
 #include <vector>
 
 #include "imaging/picture.h"
+#include "imaging/picture_commands.h"
 
 namespace qel::cli {
 
 // The settings that operations share and that options before them may change.
 struct OperationSettings {
-  int filter = 5;  // resampling filter, Lanczos3 unless --filter says otherwise
-  bool sharpen_after_resize = false;
-  TColor frame_color = 0xFFFFFF;  // the border commands' frame colour
-  TColor line_color = 0x808080;   // and their line colour
-  int border_width = 10;
+  commands::ResizeSettings resize;  // --filter and --sharpen-after-resize
+  commands::BorderSettings border;  // --frame-color, --line-color and --border-width
 };
 
 // One step on the command line, ready to apply.

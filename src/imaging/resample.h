@@ -3,6 +3,8 @@
 // the new height. Seven kernels are offered, chosen by filter number.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "imaging/picture.h"
@@ -32,6 +34,13 @@ std::string_view FilterName(int filter);
 // The number of a filter name, compared without regard to letter case; -1 when no
 // filter has that name.
 int FilterFromName(std::string_view name);
+
+// Whether a resize to width x height stays within the picture limits (kMaxPictureSide a
+// side, kMaxPicturePixels in all): every resize checks its target so first.
+bool ResizeTargetFits(std::int64_t width, std::int64_t height);
+// Why the picture limits refuse a resize to width x height, as a sentence ("Cannot resize
+// to ... pixels: a picture may have at most ..."); empty when the target fits.
+std::string ResizeTargetProblem(std::int64_t width, std::int64_t height);
 
 // ResizePicture(picture, rect.right, rect.bottom, filter) unless the picture is empty;
 // the rectangle's left and top are not used.

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <array>
 
+#include "imaging/picture_commands.h"
 #include "imaging/rounding.h"
 #include "options/color_swatch.h"
 #include "options/number_box.h"
@@ -110,7 +111,8 @@ void TBorderForm::BuildControls() {
   BColor = new TColorSwatch(kGrey, GroupBox1);
   BColor->setObjectName("BColor");
   Label1 = MakeLabel(GroupBox1, "Label1", "Frame width");
-  SpinEdit1 = MakeNumberBox(GroupBox1, "SpinEdit1", 1, 50, 10);
+  SpinEdit1 = MakeNumberBox(GroupBox1, "SpinEdit1", commands::kMinBorderWidth, commands::kMaxBorderWidth,
+                            commands::kDefaultBorderWidth);
   OWBx = new QCheckBox(QStringLiteral("Overwrite files"), GroupBox1);
   OWBx->setObjectName("OWBx");
   borders->addWidget(Label2, 0, 0);

@@ -4,20 +4,18 @@
 #include <cstdint>
 
 #include "imaging/picture.h"
+#include "imaging/picture_commands.h"
 
 namespace qel {
 
 struct TOptionValues {
-  TColor BorderColor = 0x808080;  // "Line color"
-  TColor FrameColor = 0xFFFFFF;   // "Frame color"
-  std::int32_t BorderWidth = 10;  // "Frame width", 1 to 50
-  bool Sharpen = true;            // "Sharpen after resize"
-  std::int32_t Filter = 5;        // resampling filter, 0 to 6 (5: Lanczos3)
+  TColor BorderColor = commands::kDefaultLineColor;          // "Line color"
+  TColor FrameColor = commands::kDefaultFrameColor;          // "Frame color"
+  std::int32_t BorderWidth = commands::kDefaultBorderWidth;  // "Frame width", 1 to 50
+  bool Sharpen = true;                                       // "Sharpen after resize"
+  std::int32_t Filter = kFilterLanczos3;                     // resampling filter, 0 to 6
   friend bool operator==(const TOptionValues&, const TOptionValues&) = default;
 };
-
-// The strength of every sharpen the picture commands make, "Sharpen after resize" too.
-inline constexpr float kSharpenStrength = 2.0f;
 
 // The filter number as the resampler receives it: one byte, so that "no filter
 // chosen" (-1) arrives as a number no filter has and takes the resampler's fallback.

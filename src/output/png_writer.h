@@ -1,5 +1,5 @@
-// The parts of the PNG encoder: row filtering, the image data deflated in row bands
-// on several threads, and the plain libpng encoder it is checked against.
+// The parts of the PNG encoder: row filtering and the image data deflated in row bands
+// on several threads.
 //
 // The image data is one zlib stream whatever the number of bands: each band of rows
 // is deflated on its own by libdeflate as a whole raw deflate stream, without looking
@@ -53,10 +53,6 @@ struct BandOptions {
 // chunks of at most 65535 bytes, IEND. Rows filtered by FilterRow; the image data
 // deflated more tightly than zlib's level 8 does on pictures (see png_writer.cpp).
 void WritePngInBands(const Picture& picture, TStream& stream, const BandOptions& options);
-
-// The same rows made into a file by libpng in one zlib stream (filters Sub and Up,
-// level 8).
-void WritePngWithLibpng(const Picture& picture, TStream& stream);
 
 }  // namespace png
 }  // namespace qel

@@ -6,6 +6,7 @@
 #include "app/form1.h"
 #include "app/image_rect.h"
 #include "gui/helpers/viewer_fixture.h"
+#include "imaging/picture_commands.h"
 #include "imaging/resample.h"
 #include "imaging/sharpen.h"
 
@@ -27,7 +28,7 @@ Picture Checkerboard(int width, int height) {
 // What "Resize image" makes of the picture.
 Picture Resized(Picture picture, int width, int height, int filter, bool sharpen) {
   ResizePicture(picture, width, height, filter);
-  if (sharpen) SharpenPicture(picture, kSharpenStrength);
+  if (sharpen) SharpenPicture(picture, commands::kSharpenStrength);
   return picture;
 }
 

@@ -5,7 +5,7 @@
 # exactly the pattern under it and nothing of the viewer, Ctrl+U must bring the earlier
 # picture back, and the mouse wheel must step the window's opacity only while
 # "Alphablend" is on. The viewer writes its picture after every command to the file
-# that QEL_TEST_DUMP names.
+# that QEL_TEST_DUMP names: the viewer build of the tests (tests/dumping_viewer) does.
 # Usage: capture_test.sh BUILD_FOLDER
 set -euo pipefail
 
@@ -13,6 +13,7 @@ build=${1:-build}
 check=capture_test
 # shellcheck source=tests/x11/lib.sh
 source "$(dirname "$0")/lib.sh"
+tool="$build/tests/dumping_viewer"
 need_commands Xvfb xdotool xprop xwininfo xsetroot python3
 
 # The picture shown before the capture: 1200 x 800, uncompressed 24-bit Targa.

@@ -20,11 +20,6 @@ namespace {
 // cost that grows with it; refuse it rather than spend minutes on nothing.
 constexpr float kMaxRadius = 64.0f;
 
-bool WithinPictureLimits(std::int64_t width, std::int64_t height) {
-  return width <= kMaxPictureSide && height <= kMaxPictureSide &&
-         std::uint64_t(width) * std::uint64_t(height) <= kMaxPicturePixels;
-}
-
 std::string SizeText(std::int64_t width, std::int64_t height) {
   return std::to_string(width) + " x " + std::to_string(height) + " pixels";
 }
@@ -36,6 +31,18 @@ bool SameTextNoCase(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
+
+bool ResizeTargetFits(std::int64_t width, std::int64_t height) {
+  return width <= kMaxPictureSide && height <= kMaxPictureSide &&
+         std::uint64_t(width) * std::uint64_t(height) <= kMaxPicturePixels;
+}
+
+std::string ResizeTargetProblem(std::int64_t width, std::int64_t height) {
+  if (ResizeTargetFits(width, height)) return "";
+  return "Cannot resize to " + SizeText(width, height) + ": a picture may have at most " +
+         std::to_string(kMaxPicturePixels) + " pixels and sides of at most " +
+         std::to_string(kMaxPictureSide) + ".";
+}
 
 std::string_view FilterName(int filter) {
   const resample::FilterKernel* kernel = resample::KernelOrNull(filter);
@@ -70,13 +77,13 @@ namespace resample {
 
 ResampleSetup CheckResample(int width, int height, int filter, float radius, const Picture& source) {
   if (width < 0 || height < 0) throw Error("Cannot resize a picture to " + SizeText(width, height) + ".");
-  if (!WithinPictureLimits(width, height)) {
+  if (!ResizeTargetFits(width, height)) {
     throw EOutOfResources("Cannot resize a picture to " + SizeText(width, height) +
                           ": that is larger than the " + std::to_string(kMaxPicturePixels) +
                           " pixels this tool handles.");
   }
   // The first pass makes a picture of the new width and the old height.
-  if (!WithinPictureLimits(width, source.Height())) {
+  if (!ResizeTargetFits(width, source.Height())) {
     throw EOutOfResources("Cannot resize a picture of " + SizeText(source.Width(), source.Height()) + " to " +
                           SizeText(width, height) + ": the intermediate picture of " +
                           SizeText(width, source.Height()) + " would be larger than the " +

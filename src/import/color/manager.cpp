@@ -1,9 +1,10 @@
-// TColorManager: the description setters, the choice of a row converter, the row
+// TColorManager: the description, the choice of a row converter, the row
 // entry point and the palette builders. The converters live in color_convert_*.cpp.
 #include "import/color/manager.h"
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "imaging/errors.h"
 #include "import/framework/messages.h"
@@ -66,50 +67,19 @@ TColorManager::TColorManager() {
   SetGamma(main_gamma_, display_gamma_);
 }
 
-void TColorManager::SetSourceColorScheme(ColorScheme scheme) {
-  if (scheme != source_scheme_) {
-    source_scheme_ = scheme;
-    MarkChanged();
-  }
-}
-
-void TColorManager::SetTargetColorScheme(ColorScheme scheme) {
-  if (scheme != target_scheme_) {
-    target_scheme_ = scheme;
-    MarkChanged();
-  }
-}
-
-void TColorManager::SetSourceBitsPerSample(int bits) {
-  if (bits < 1 || bits > 16) Fail(msg::kInvalidColorDepth);
-  if (bits != source_bps_) {
-    source_bps_ = std::uint8_t(bits);
-    MarkChanged();
-  }
-}
-
-void TColorManager::SetTargetBitsPerSample(int bits) {
-  if (bits < 1 || bits > 16) Fail(msg::kInvalidColorDepth);
-  if (bits != target_bps_) {
-    target_bps_ = std::uint8_t(bits);
-    MarkChanged();
-  }
-}
-
-void TColorManager::SetSourceSamplesPerPixel(int samples) {
-  if (samples < 1 || samples > 4) Fail(msg::kInvalidSampleCount);
-  if (samples != source_spp_) {
-    source_spp_ = std::uint8_t(samples);
-    MarkChanged();
-  }
-}
-
-void TColorManager::SetTargetSamplesPerPixel(int samples) {
-  if (samples < 1 || samples > 4) Fail(msg::kInvalidSampleCount);
-  if (samples != target_spp_) {
-    target_spp_ = std::uint8_t(samples);
-    MarkChanged();
-  }
+void TColorManager::Configure(const ColorLayout& source, const ColorLayout& target) {
+  const auto valid_depth = [](int bits) { return bits >= 1 && bits <= 16; };
+  const auto valid_samples = [](int samples) { return samples >= 1 && samples <= 4; };
+  if (!valid_depth(source.bits_per_sample) || !valid_depth(target.bits_per_sample))
+    Fail(msg::kInvalidColorDepth);
+  if (!valid_samples(source.samples_per_pixel) || !valid_samples(target.samples_per_pixel))
+    Fail(msg::kInvalidSampleCount);
+  const auto shape = [](const ColorLayout& l) {
+    return std::tuple(l.scheme, l.bits_per_sample, l.samples_per_pixel);
+  };
+  if (shape(source) != shape(source_) || shape(target) != shape(target_)) MarkChanged();
+  source_ = source;
+  target_ = target;
 }
 
 void TColorManager::SetGamma(float main_gamma, float display_gamma) {
@@ -161,22 +131,23 @@ TPixelFormat TColorManager::PixelFormatFor(int samples_per_pixel, int bits_per_s
 // Chooses the converter for the current description. Throws before changing anything
 // when the schemes cannot meet or the sample counts cannot hold the schemes' layout.
 void TColorManager::SetupConversion() {
-  const ColorScheme source = source_scheme_;
-  const ColorScheme target = target_scheme_;
+  const ColorScheme source = source_.scheme;
+  const ColorScheme target = target_.scheme;
   const bool one_sample_source = source == ColorScheme::schIndexed || source == ColorScheme::schGray ||
                                  source == ColorScheme::schGrayAlpha;
   const bool one_sample_target = target == ColorScheme::schIndexed || target == ColorScheme::schGray;
   if (one_sample_source != one_sample_target) Fail(msg::kIndexedNotSupported);
   // The converters step through rows by the schemes' channel counts; readers size
   // their buffers and bitmaps by the sample counts, which must not be smaller.
-  if (source_spp_ < SchemeChannels(source) || target_spp_ < SchemeChannels(target))
+  if (source_.samples_per_pixel < SchemeChannels(source) ||
+      target_.samples_per_pixel < SchemeChannels(target))
     Fail(msg::kInvalidSampleCount);
 
-  SetBit(source_options_, ColorOptions::kAlpha, HasAlpha(source));
-  SetBit(target_options_, ColorOptions::kAlpha, HasAlpha(target));
+  SetBit(source_.options, ColorOptions::kAlpha, HasAlpha(source));
+  SetBit(target_.options, ColorOptions::kAlpha, HasAlpha(target));
 
-  const int s = source_bps_;
-  const int t = target_bps_;
+  const int s = source_.bits_per_sample;
+  const int t = target_.bits_per_sample;
   const bool byte_depths = IsByteDepth(s) && IsByteDepth(t);
   const bool packed_depths = s <= 8 && t <= 8;
   color_convert::RowConverter chosen = nullptr;
@@ -242,8 +213,9 @@ void TColorManager::ConvertRow(std::span<const std::uint8_t* const> source, std:
   if (converter_ == nullptr) Fail(msg::kConversionImpossible);
   if (count == 0) return;
 
-  const std::size_t channels = std::size_t(SchemeChannels(source_scheme_));
-  const std::size_t sample_bytes = source_bps_ >= 8 ? std::size_t(source_bps_ / 8) : 0;
+  const std::size_t channels = std::size_t(SchemeChannels(source_.scheme));
+  const std::size_t sample_bytes =
+      source_.bits_per_sample >= 8 ? std::size_t(source_.bits_per_sample / 8) : 0;
   SourceCursor cursor;
   if (target == nullptr || source.empty() || source[0] == nullptr) Fail(msg::kConversionImpossible);
   if (source.size() == 1 || channels == 1) {
@@ -259,27 +231,27 @@ void TColorManager::ConvertRow(std::span<const std::uint8_t* const> source, std:
   }
 
   color_convert::RowSetup setup;
-  setup.source_bits = source_bps_;
-  setup.target_bits = target_bps_;
-  setup.target_channels = SchemeChannels(target_scheme_);
-  setup.source_alpha = HasAlpha(source_scheme_);
-  setup.target_alpha = HasAlpha(target_scheme_);
-  setup.source_bgr = IsBgrOrder(source_scheme_);
-  setup.target_bgr = IsBgrOrder(target_scheme_);
-  setup.byte_swap = (source_options_ & ColorOptions::kByteSwap) != 0;
-  setup.lab_byte_range = (source_options_ & ColorOptions::kLabByteRange) != 0;
-  setup.lab_chroma_offset = (source_options_ & ColorOptions::kLabChromaOffset) != 0;
-  setup.gamma = (target_options_ & ColorOptions::kApplyGamma) ? &gamma_table_ : &kIdentityTable;
+  setup.source_bits = source_.bits_per_sample;
+  setup.target_bits = target_.bits_per_sample;
+  setup.target_channels = SchemeChannels(target_.scheme);
+  setup.source_alpha = HasAlpha(source_.scheme);
+  setup.target_alpha = HasAlpha(target_.scheme);
+  setup.source_bgr = IsBgrOrder(source_.scheme);
+  setup.target_bgr = IsBgrOrder(target_.scheme);
+  setup.byte_swap = (source_.options & ColorOptions::kByteSwap) != 0;
+  setup.lab_byte_range = (source_.options & ColorOptions::kLabByteRange) != 0;
+  setup.lab_chroma_offset = (source_.options & ColorOptions::kLabChromaOffset) != 0;
+  setup.gamma = (target_.options & ColorOptions::kApplyGamma) ? &gamma_table_ : &kIdentityTable;
   setup.index_scale = &index_scale_;
   setup.chroma = &chroma_;
   converter_(setup, cursor, target, count, mask);
 }
 
 Palette TColorManager::CreateGrayscalePalette(bool min_is_white) const {
-  const int bits = std::min(int(target_bps_) * int(target_spp_), 8);
+  const int bits = std::min(int(target_.bits_per_sample) * int(target_.samples_per_pixel), 8);
   const int n = 1 << bits;
   const int step = 255 / (n - 1);
-  const bool gamma = (target_options_ & ColorOptions::kApplyGamma) != 0;
+  const bool gamma = (target_.options & ColorOptions::kApplyGamma) != 0;
   Palette palette(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
     const std::uint8_t level = gamma ? gamma_table_[i * step] : std::uint8_t(i * step);
@@ -301,8 +273,8 @@ Palette TColorManager::CreateColorPalette(std::span<const std::uint8_t* const> d
     if (data[p] == nullptr) Fail(msg::kConversionImpossible);
 
   const std::size_t sample_bytes = wide ? 2 : 1;
-  const bool swap = (source_options_ & ColorOptions::kByteSwap) != 0;
-  const auto& gamma = (target_options_ & ColorOptions::kApplyGamma) ? gamma_table_ : kIdentityTable;
+  const bool swap = (source_.options & ColorOptions::kByteSwap) != 0;
+  const auto& gamma = (target_.options & ColorOptions::kApplyGamma) ? gamma_table_ : kIdentityTable;
   const auto value = [&](const std::uint8_t* p) {
     return gamma[wide ? color_convert::Scale16To8(color_convert::Load16(p, swap)) : *p];
   };
@@ -323,9 +295,9 @@ Palette TColorManager::CreateColorPalette(std::span<const std::uint8_t* const> d
   };
 
   Palette palette;
-  const std::uint32_t source_top = (1u << source_bps_) - 1u;
-  const std::uint32_t target_top = (1u << std::min<int>(target_bps_, 8)) - 1u;
-  if (target_bps_ <= 8 && source_top != target_top) {
+  const std::uint32_t source_top = (1u << source_.bits_per_sample) - 1u;
+  const std::uint32_t target_top = (1u << std::min<int>(target_.bits_per_sample, 8)) - 1u;
+  if (target_.bits_per_sample <= 8 && source_top != target_top) {
     // Entry i is the colour that the repacking converter's index i stands for: the file
     // index i * S / T. Reading the raw table directly keeps every old entry intact.
     palette.resize(target_top + 1);

@@ -17,7 +17,7 @@
 
 namespace qel {
 
-// Bits of TColorManager::SourceOptions() and TargetOptions(). 16-bit L*a*b* samples
+// Bits of ColorLayout::options. 16-bit L*a*b* samples
 // are read as the 8-bit values with eight fraction bits (L 0..65535 spans the byte
 // range; a and b are offset by 32768, or signed 16-bit without kLabChromaOffset).
 namespace ColorOptions {
@@ -27,6 +27,15 @@ inline constexpr std::uint8_t kByteSwap = 1 << 2;         // source: 16-bit samp
 inline constexpr std::uint8_t kLabByteRange = 1 << 3;     // L stored as 0..255, meaning value / 2.55
 inline constexpr std::uint8_t kLabChromaOffset = 1 << 4;  // a and b stored unsigned with 128 added
 }  // namespace ColorOptions
+
+// One side of a conversion: the file's samples (source) or the bitmap's pixels (target).
+struct ColorLayout {
+  ColorScheme scheme = ColorScheme::schRGB;
+  int bits_per_sample = 8;    // 1 to 16
+  int samples_per_pixel = 3;  // 1 to 4, not fewer than the scheme's channels
+  std::uint8_t options = 0;   // ColorOptions bits
+  friend bool operator==(const ColorLayout&, const ColorLayout&) = default;
+};
 
 // Layouts of a raw palette handed to CreateColorPalette.
 enum class RawPaletteFormat {
@@ -45,9 +54,9 @@ enum class RawPaletteFormat {
 int SchemeChannels(ColorScheme scheme);
 
 // Row conversion at a glance. A reader describes the source (the file's samples) and
-// the target (the bitmap's pixels) with a scheme, bits per sample and samples per
-// pixel, then hands ConvertRow one row at a time. The converter is chosen on the first
-// ConvertRow after a setter changed the description.
+// the target (the bitmap's pixels) with a ColorLayout each, given together to Configure,
+// then hands ConvertRow one row at a time. The converter is chosen on the first
+// ConvertRow after Configure changed a scheme, a depth or a sample count.
 //
 // Buffer contract of ConvertRow(source, target, count, mask). Let n be the number of
 // pixels among the first count whose mask bit is set, s and t the source and target
@@ -73,29 +82,23 @@ class TColorManager {
  public:
   TColorManager();
 
-  ColorScheme SourceColorScheme() const { return source_scheme_; }
-  ColorScheme TargetColorScheme() const { return target_scheme_; }
-  void SetSourceColorScheme(ColorScheme scheme);
-  void SetTargetColorScheme(ColorScheme scheme);
+  // Describes both sides at once. Raises EColorConversionError, and keeps the earlier
+  // description, for a depth outside 1..16 ("Color depth is invalid. Bits per sample must
+  // be 1, 2, 4, 8 or 16.") or a sample count outside 1..4 ("Sample count per pixel does
+  // not correspond to the given color scheme."). The options are read at every
+  // ConvertRow; kAlpha is rewritten from the schemes when a converter is chosen.
+  void Configure(const ColorLayout& source, const ColorLayout& target);
+  const ColorLayout& Source() const { return source_; }
+  const ColorLayout& Target() const { return target_; }
 
-  std::uint8_t SourceBitsPerSample() const { return source_bps_; }
-  std::uint8_t TargetBitsPerSample() const { return target_bps_; }
-  // Below 1 or above 16: "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16."
-  void SetSourceBitsPerSample(int bits);
-  void SetTargetBitsPerSample(int bits);
-
-  std::uint8_t SourceSamplesPerPixel() const { return source_spp_; }
-  std::uint8_t TargetSamplesPerPixel() const { return target_spp_; }
-  // Below 1 or above 4: "Sample count per pixel does not correspond to the given color scheme."
-  void SetSourceSamplesPerPixel(int samples);
-  void SetTargetSamplesPerPixel(int samples);
-
-  // Plain option sets that readers set and clear directly (ColorOptions bits). They are
-  // read at every ConvertRow; kAlpha is rewritten from the schemes when a converter is chosen.
-  std::uint8_t& SourceOptions() { return source_options_; }
-  std::uint8_t& TargetOptions() { return target_options_; }
-  std::uint8_t SourceOptions() const { return source_options_; }
-  std::uint8_t TargetOptions() const { return target_options_; }
+  ColorScheme SourceColorScheme() const { return source_.scheme; }
+  ColorScheme TargetColorScheme() const { return target_.scheme; }
+  std::uint8_t SourceBitsPerSample() const { return std::uint8_t(source_.bits_per_sample); }
+  std::uint8_t TargetBitsPerSample() const { return std::uint8_t(target_.bits_per_sample); }
+  std::uint8_t SourceSamplesPerPixel() const { return std::uint8_t(source_.samples_per_pixel); }
+  std::uint8_t TargetSamplesPerPixel() const { return std::uint8_t(target_.samples_per_pixel); }
+  std::uint8_t SourceOptions() const { return source_.options; }
+  std::uint8_t TargetOptions() const { return target_.options; }
 
   // A value not above 0 is replaced by 1.0 (main) or 2.2 (display). The table maps an
   // 8-bit value i to round((i / 255)^(1 / (main x display)) x 255).
@@ -113,8 +116,12 @@ class TColorManager {
   const std::array<float, 3>& YCbCrCoefficients() const { return ycbcr_coefficients_; }
 
   // The bitmap pixel format for the source's or the target's samples and bits.
-  TPixelFormat SourcePixelFormat() const { return PixelFormatFor(source_spp_, source_bps_); }
-  TPixelFormat TargetPixelFormat() const { return PixelFormatFor(target_spp_, target_bps_); }
+  TPixelFormat SourcePixelFormat() const {
+    return PixelFormatFor(source_.samples_per_pixel, source_.bits_per_sample);
+  }
+  TPixelFormat TargetPixelFormat() const {
+    return PixelFormatFor(target_.samples_per_pixel, target_.bits_per_sample);
+  }
   static TPixelFormat PixelFormatFor(int samples_per_pixel, int bits_per_sample);
 
   // Converts count target pixels (see the buffer contract above). source holds one
@@ -148,10 +155,8 @@ class TColorManager {
   void MarkChanged() { changed_ = true; }
 
   bool changed_ = true;
-  std::uint8_t source_bps_ = 8;
-  std::uint8_t target_bps_ = 8;
-  std::uint8_t source_spp_ = 3;
-  std::uint8_t target_spp_ = 3;
+  ColorLayout source_{ColorScheme::schRGB, 8, 3, 0};
+  ColorLayout target_{ColorScheme::schBGR, 8, 3, 0};
   float main_gamma_ = 1.0f;
   float display_gamma_ = 2.2f;
   std::array<std::uint8_t, 256> gamma_table_{};
@@ -160,11 +165,7 @@ class TColorManager {
   std::uint8_t v_subsampling_ = 1;
   color_convert::ChromaTables chroma_{};
   std::array<std::uint8_t, 256> index_scale_{};
-  ColorScheme source_scheme_ = ColorScheme::schRGB;
-  ColorScheme target_scheme_ = ColorScheme::schBGR;
   color_convert::RowConverter converter_ = nullptr;
-  std::uint8_t source_options_ = 0;
-  std::uint8_t target_options_ = 0;
 };
 
 }  // namespace qel

@@ -12,15 +12,6 @@ const GraphicClass& TImportGraphic::StaticClass() {
   return cls;
 }
 
-bool TImportGraphic::RecognizesFile(const std::string& path) const {
-  try {
-    TFileStream stream(path, TFileStream::Mode::kRead);
-    return RecognizesStream(stream);
-  } catch (const Error&) {
-    return false;
-  }
-}
-
 bool TImportGraphic::RecognizesStream(TStream&) const {
   return false;
 }
@@ -64,24 +55,6 @@ void TImportGraphic::EndProgress(std::string_view message) {
 
 void TImportGraphic::GraphicError(std::string_view pattern, std::initializer_list<std::string_view> args) {
   throw EInvalidGraphic(FormatMessage(pattern, args));
-}
-
-void SwapShorts(std::uint16_t* words, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) words[i] = std::uint16_t((words[i] >> 8) | (words[i] << 8));
-}
-
-std::uint32_t SwapLong(std::uint32_t v) {
-  return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
-}
-
-void SwapLongs(std::uint32_t* words, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) words[i] = SwapLong(words[i]);
-}
-
-void Depredict(std::uint8_t* row, std::size_t pixel_count, int samples_per_pixel) {
-  const std::size_t step = std::size_t(samples_per_pixel);
-  const std::size_t total = pixel_count * step;
-  for (std::size_t i = step; i < total; ++i) row[i] = std::uint8_t(row[i] + row[i - step]);
 }
 
 }  // namespace qel

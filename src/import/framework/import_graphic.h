@@ -21,8 +21,6 @@ class TImportGraphic : public TBitmap {
 
   static const GraphicClass& StaticClass();
 
-  // Opens the file, asks RecognizesStream and closes it; false when it cannot be opened.
-  bool RecognizesFile(const std::string& path) const;
   // True when the stream, from its position, holds an image of this class's format.
   // Never raises; the position is restored.
   virtual bool RecognizesStream(TStream& stream) const;
@@ -50,20 +48,11 @@ class TImportGraphic : public TBitmap {
                                         std::initializer_list<std::string_view> args);
 
   std::uint64_t base_position_ = 0;
-  TStream* source_stream_ = nullptr;
   TRect progress_rect_{};
 
  private:
   TColorManager color_manager_;
   TImageProperties properties_;
 };
-
-// Byte order helpers used by readers of big-endian formats.
-void SwapShorts(std::uint16_t* words, std::size_t count);
-void SwapLongs(std::uint32_t* words, std::size_t count);
-std::uint32_t SwapLong(std::uint32_t value);
-// Undoes TIFF horizontal differencing (predictor 2) in place over one row of
-// pixel_count pixels of samples_per_pixel bytes each (1, 3 or 4 samples).
-void Depredict(std::uint8_t* row, std::size_t pixel_count, int samples_per_pixel);
 
 }  // namespace qel

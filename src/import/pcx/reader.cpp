@@ -172,14 +172,9 @@ void TPCXGraphic::LoadFromStream(TStream& stream) {
 
   const bool true_color = IsTrueColor(*layout);
   TColorManager& cm = ColorManager();
-  cm.SourceOptions() = 0;
-  cm.TargetOptions() = 0;
-  cm.SetSourceColorScheme(true_color ? ColorScheme::schRGB : ColorScheme::schIndexed);
-  cm.SetTargetColorScheme(true_color ? ColorScheme::schBGR : ColorScheme::schIndexed);
-  cm.SetSourceBitsPerSample(int(bits));
-  cm.SetTargetBitsPerSample(bits == 2 ? 4 : int(bits));
-  cm.SetSourceSamplesPerPixel(header.planes);
-  cm.SetTargetSamplesPerPixel(true_color ? 3 : header.planes);
+  cm.Configure({true_color ? ColorScheme::schRGB : ColorScheme::schIndexed, int(bits), header.planes, 0},
+               {true_color ? ColorScheme::schBGR : ColorScheme::schIndexed, bits == 2 ? 4 : int(bits),
+                true_color ? 3 : header.planes, 0});
   const TPixelFormat format =
       *layout == PcxLayout::kBitPlanes ? TPixelFormat::pf4bit : cm.TargetPixelFormat();
 

@@ -157,7 +157,6 @@ bool TPNGGraphic::ReadProperties(TStream& stream, int image_index) {
 void TPNGGraphic::LoadFromStream(TStream& stream) {
   ReleaseHandle();
   base_position_ = stream.Position();
-  source_stream_ = &stream;
   try {
     LoadChunks(stream);
   } catch (const EReadError&) {
@@ -231,15 +230,9 @@ void TPNGGraphic::SetUpColorManager() {
   const std::optional<PngPixelLayout> layout = PngLayoutFor(header_.color_type, header_.bit_depth);
   if (!layout) Fail(msg::kInvalidColorFormat);
   layout_ = *layout;
-  TColorManager& cm = ColorManager();
-  cm.SourceOptions() = ColorOptions::kByteSwap;
-  cm.TargetOptions() = 0;
-  cm.SetSourceColorScheme(layout_.source_scheme);
-  cm.SetTargetColorScheme(layout_.target_scheme);
-  cm.SetSourceSamplesPerPixel(layout_.source_samples);
-  cm.SetTargetSamplesPerPixel(layout_.target_samples);
-  cm.SetSourceBitsPerSample(header_.bit_depth);
-  cm.SetTargetBitsPerSample(layout_.target_bits);
+  ColorManager().Configure(
+      {layout_.source_scheme, header_.bit_depth, layout_.source_samples, ColorOptions::kByteSwap},
+      {layout_.target_scheme, layout_.target_bits, layout_.target_samples, 0});
 }
 
 void TPNGGraphic::ReadPalette(PngChunkReader& chunks) {
@@ -256,8 +249,11 @@ void TPNGGraphic::ReadGamma(PngChunkReader& chunks) {
   const float gamma = float(BigEndian32(data.data())) / kGammaScale;
   Properties().FileGamma = gamma;
   Properties().Flags |= ImageFlags::kUseGamma;
-  ColorManager().SetGamma(gamma, kDisplayGamma);
-  ColorManager().TargetOptions() |= ColorOptions::kApplyGamma;
+  TColorManager& cm = ColorManager();
+  cm.SetGamma(gamma, kDisplayGamma);
+  ColorLayout target = cm.Target();
+  target.options |= ColorOptions::kApplyGamma;
+  cm.Configure(cm.Source(), target);
 }
 
 std::optional<TPNGGraphic::Samples> TPNGGraphic::ReadSamples(PngChunkReader& chunks) const {

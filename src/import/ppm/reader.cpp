@@ -218,15 +218,13 @@ void TPPMGraphic::LoadFromStream(TStream& stream) {
   TColorManager& cm = ColorManager();
   if (IsBitmap(header.type)) {
     SetPixelFormat(TPixelFormat::pf1bit);
-    cm.SetTargetSamplesPerPixel(1);
-    cm.SetTargetBitsPerSample(1);
+    cm.Configure(cm.Source(), {ColorScheme::schGray, 1, 1, 0});
     SetPalette(cm.CreateGrayscalePalette(true));
   } else if (IsPixelMap(header.type)) {
     SetPixelFormat(TPixelFormat::pf24bit);
   } else {
     SetPixelFormat(TPixelFormat::pf8bit);
-    cm.SetTargetSamplesPerPixel(1);
-    cm.SetTargetBitsPerSample(8);
+    cm.Configure(cm.Source(), {ColorScheme::schGray, 8, 1, 0});
     SetPalette(cm.CreateGrayscalePalette(false));
   }
   SetSize(int(header.width), int(header.height));

@@ -163,16 +163,11 @@ void TPSDGraphic::LoadFromStream(TStream& stream) {
   CheckPictureSize(p.Width, p.Height);
 
   TColorManager& cm = ColorManager();
-  cm.SourceOptions() = ColorOptions::kByteSwap;
-  cm.TargetOptions() = 0;
+  std::uint8_t source_options = ColorOptions::kByteSwap;
   if (plan->source == ColorScheme::schCIELab)
-    cm.SourceOptions() |= ColorOptions::kLabByteRange | ColorOptions::kLabChromaOffset;
-  cm.SetSourceColorScheme(plan->source);
-  cm.SetTargetColorScheme(plan->target);
-  cm.SetSourceBitsPerSample(h.depth);
-  cm.SetTargetBitsPerSample(h.depth == 16 ? 8 : h.depth);
-  cm.SetSourceSamplesPerPixel(int(plan->planes));
-  cm.SetTargetSamplesPerPixel(plan->target_samples);
+    source_options |= ColorOptions::kLabByteRange | ColorOptions::kLabChromaOffset;
+  cm.Configure({plan->source, h.depth, int(plan->planes), source_options},
+               {plan->target, h.depth == 16 ? 8 : h.depth, plan->target_samples, 0});
 
   // The palette, from the colour-mode data of indexed images.
   Palette palette;

@@ -134,14 +134,9 @@ void TPSPGraphic::LoadFromStream(TStream& stream) {
   CheckCodedSize(kShortName, p.Width, p.Height, stream.Remaining(), 8 * expansion);
 
   TColorManager& cm = ColorManager();
-  cm.SourceOptions() = 0;
-  cm.TargetOptions() = 0;
-  cm.SetSourceBitsPerSample(p.BitsPerSample);
-  cm.SetTargetBitsPerSample(p.BitsPerSample);
-  cm.SetSourceSamplesPerPixel(p.SamplesPerPixel);
-  cm.SetTargetSamplesPerPixel(p.SamplesPerPixel);
-  cm.SetSourceColorScheme(p.ColorScheme);
-  cm.SetTargetColorScheme(p.ColorScheme == ColorScheme::schRGB ? ColorScheme::schBGR : p.ColorScheme);
+  cm.Configure({p.ColorScheme, p.BitsPerSample, p.SamplesPerPixel, 0},
+               {p.ColorScheme == ColorScheme::schRGB ? ColorScheme::schBGR : p.ColorScheme, p.BitsPerSample,
+                p.SamplesPerPixel, 0});
   SetPixelFormat(cm.TargetPixelFormat());
   SetSize(int(p.Width), int(p.Height));
   // Gray images and files that lack their palette block get a gray ramp.
@@ -224,10 +219,11 @@ bool TPSPGraphic::ReadLayer(TStream& stream, std::uint64_t layer_end, std::size_
       // Opaque until the layer's transparency says otherwise.
       layer.planes.emplace_back(plane_size, std::uint8_t(255));
       TColorManager& cm = ColorManager();
-      cm.SetSourceSamplesPerPixel(4);
-      cm.SetTargetSamplesPerPixel(4);
-      cm.SetSourceColorScheme(ColorScheme::schRGBA);
-      cm.SetTargetColorScheme(ColorScheme::schBGRA);
+      ColorLayout source = cm.Source(), target = cm.Target();
+      source.scheme = ColorScheme::schRGBA;
+      target.scheme = ColorScheme::schBGRA;
+      source.samples_per_pixel = target.samples_per_pixel = 4;
+      cm.Configure(source, target);
       SetPixelFormat(cm.TargetPixelFormat());
     }
   } else {

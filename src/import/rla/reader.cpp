@@ -92,14 +92,8 @@ void TRLAGraphic::LoadFromStream(TStream& stream) {
   CheckPictureSize(p.Width, p.Height);
 
   TColorManager& cm = ColorManager();
-  cm.SourceOptions() = 0;
-  cm.TargetOptions() = 0;
-  cm.SetSourceSamplesPerPixel(channels);
-  cm.SetTargetSamplesPerPixel(channels);
-  cm.SetSourceBitsPerSample(8);
-  cm.SetTargetBitsPerSample(8);
-  cm.SetSourceColorScheme(p.ColorScheme);
-  cm.SetTargetColorScheme(matte ? ColorScheme::schBGRA : ColorScheme::schBGR);
+  cm.Configure({p.ColorScheme, 8, channels, 0},
+               {matte ? ColorScheme::schBGRA : ColorScheme::schBGR, 8, channels, 0});
   // The gamma text names the gamma the pixels were corrected for, so that they show
   // as stored on a display of that gamma; they are taken as they are (FileGamma keeps
   // the text's value).

@@ -124,16 +124,12 @@ void TSGIGraphic::LoadFromStream(TStream& stream) {
   const bool gray = channels < 3;
   const unsigned used_channels = gray ? 1 : channels;
   TColorManager& cm = ColorManager();
-  cm.SourceOptions() = ColorOptions::kByteSwap;
-  cm.TargetOptions() = 0;
-  cm.SetSourceColorScheme(gray ? ColorScheme::schGray : ImageProperties().ColorScheme);
-  cm.SetTargetColorScheme(gray            ? ColorScheme::schIndexed
-                          : channels == 3 ? ColorScheme::schBGR
-                                          : ColorScheme::schBGRA);
-  cm.SetSourceBitsPerSample(int(8 * sample_bytes));
-  cm.SetTargetBitsPerSample(8);
-  cm.SetSourceSamplesPerPixel(int(used_channels));
-  cm.SetTargetSamplesPerPixel(int(used_channels));
+  const ColorScheme target = gray            ? ColorScheme::schIndexed
+                             : channels == 3 ? ColorScheme::schBGR
+                                             : ColorScheme::schBGRA;
+  cm.Configure({gray ? ColorScheme::schGray : ImageProperties().ColorScheme, int(8 * sample_bytes),
+                int(used_channels), ColorOptions::kByteSwap},
+               {target, 8, int(used_channels), 0});
 
   const std::size_t row_bytes = std::size_t(width) * sample_bytes;
   const std::uint64_t image_bytes = stream.Size() > base_position_ ? stream.Size() - base_position_ : 0;

@@ -53,78 +53,6 @@ PaletteEntry Entry555(std::uint16_t v) {
                       std::uint8_t((v & 0x1F) * 8), 0};
 }
 
-// The palette an indexed bitmap is drawn with: its own, or the one the bitmap falls
-// back to when it has none.
-Palette DrawnPalette(const TBitmap& bitmap) {
-  if (!bitmap.PaletteRef().empty()) return bitmap.PaletteRef();
-  const int bits = PixelFormatBits(bitmap.PixelFormat());
-  TBitmap probe;
-  probe.SetPixelFormat(bitmap.PixelFormat());
-  probe.SetSize(1, 1);
-  Palette palette;
-  std::uint8_t bgr[3];
-  for (int index = 0; index < (1 << bits); ++index) {
-    probe.ScanLine(0)[0] = std::uint8_t(index << (8 - bits));  // the first pixel sits in the high bits
-    probe.RowToBGR(0, bgr);
-    palette.push_back(PaletteEntry{bgr[2], bgr[1], bgr[0], 0});
-  }
-  return palette;
-}
-
-// Bytes a pixel takes in the written file for a bitmap of this format.
-int WrittenBytesPerPixel(TPixelFormat format) {
-  switch (format) {
-    case TPixelFormat::pf1bit:
-    case TPixelFormat::pf4bit:
-    case TPixelFormat::pf8bit:
-      return 1;
-    case TPixelFormat::pf15bit:
-    case TPixelFormat::pf16bit:
-      return 2;
-    case TPixelFormat::pf32bit:
-      return 4;
-    default:
-      return 3;
-  }
-}
-
-// Row y of the bitmap as the file stores it: palette indices widened to a byte, 5-6-5
-// words narrowed to the 5-5-5 words of the format, other formats as they are.
-void FileRow(const TBitmap& bitmap, int y, std::uint8_t* out) {
-  const int width = bitmap.Width();
-  const std::uint8_t* row = bitmap.ScanLine(y);
-  switch (bitmap.PixelFormat()) {
-    case TPixelFormat::pf1bit:
-      for (int x = 0; x < width; ++x) out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
-      break;
-    case TPixelFormat::pf4bit:
-      for (int x = 0; x < width; ++x) out[x] = (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-      break;
-    case TPixelFormat::pf8bit:
-      std::memcpy(out, row, std::size_t(width));
-      break;
-    case TPixelFormat::pf15bit:
-      std::memcpy(out, row, std::size_t(width) * 2);
-      break;
-    case TPixelFormat::pf16bit:
-      for (int x = 0; x < width; ++x) {
-        const unsigned v = unsigned(row[2 * x]) | (unsigned(row[2 * x + 1]) << 8);
-        const unsigned w = ((v >> 1) & 0x7FE0) | (v & 0x1F);  // drop green's lowest bit
-        out[2 * x] = std::uint8_t(w & 0xFF);
-        out[2 * x + 1] = std::uint8_t(w >> 8);
-      }
-      break;
-    case TPixelFormat::pf24bit:
-      std::memcpy(out, row, std::size_t(width) * 3);
-      break;
-    case TPixelFormat::pf32bit:
-      std::memcpy(out, row, std::size_t(width) * 4);
-      break;
-    default:
-      bitmap.RowToBGR(y, out);
-  }
-}
-
 }  // namespace
 
 const GraphicClass& TTargaGraphic::StaticClass() {
@@ -198,13 +126,9 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
   const TImageProperties& p = ImageProperties();
   const bool gray_alpha = p.ColorScheme == ColorScheme::schGrayAlpha;
   TColorManager& cm = ColorManager();
-  cm.SetSourceSamplesPerPixel(p.SamplesPerPixel);
-  cm.SetTargetSamplesPerPixel(gray_alpha ? 1 : p.SamplesPerPixel);
-  cm.SetSourceColorScheme(p.ColorScheme);
-  cm.SourceOptions() = 0;
-  cm.SetTargetColorScheme(gray_alpha ? ColorScheme::schGray : ColorScheme::schBGR);
-  cm.SetSourceBitsPerSample(p.BitsPerSample);
-  cm.SetTargetBitsPerSample(p.BitsPerSample);
+  cm.Configure({p.ColorScheme, p.BitsPerSample, p.SamplesPerPixel, 0},
+               {gray_alpha ? ColorScheme::schGray : ColorScheme::schBGR, p.BitsPerSample,
+                gray_alpha ? 1 : p.SamplesPerPixel, 0});
   const TPixelFormat format = DeclaresAlpha(header) ? TPixelFormat::pf32bit : cm.TargetPixelFormat();
   if (format != TPixelFormat::pf8bit && format != TPixelFormat::pf15bit && format != TPixelFormat::pf24bit &&
       format != TPixelFormat::pf32bit) {
@@ -335,62 +259,6 @@ void TTargaGraphic::ReadRows(TStream& stream, const TargaHeader& header) {
       store(bitmap_row(i), std::size_t(dest - row.data()));
       RowProgress(std::uint32_t(i + 1), std::uint32_t(height), msg::kTransfering);
     }
-  }
-  EndProgress(msg::kTransfering);
-}
-
-void TTargaGraphic::SaveToStream(TStream& stream) {
-  SaveToStream(stream, true);
-}
-
-void TTargaGraphic::SaveToStream(TStream& stream, bool compressed) {
-  Progress(ProgressStage::kStarting, 0, TRect{0, 0, Width(), 1}, msg::kPreparing);
-  const int bytes_per_pixel = WrittenBytesPerPixel(PixelFormat());
-  if (Empty()) return;
-  if (Width() > 0xFFFF || Height() > 0xFFFF) {
-    throw Error("Cannot save image. A Targa file holds at most 65535 x 65535 pixels.");
-  }
-
-  const bool indexed = bytes_per_pixel == 1;
-  TargaHeader header;
-  header.color_map_type = indexed ? 1 : 0;
-  header.image_type =
-      std::uint8_t(compressed ? (indexed ? TargaImageType::kColorMappedRLE : TargaImageType::kTrueColorRLE)
-                              : (indexed ? TargaImageType::kColorMapped : TargaImageType::kTrueColor));
-  header.color_map_length = 256;
-  header.color_map_entry_bits = 24;
-  header.width = std::uint16_t(Width());
-  header.height = std::uint16_t(Height());
-  header.pixel_depth = std::uint8_t(8 * bytes_per_pixel);
-  header.descriptor = TargaDescriptor::kTopFirst;
-  WriteTargaHeader(stream, header);
-
-  if (indexed) {
-    const Palette palette = DrawnPalette(*this);
-    std::vector<std::uint8_t> map(3 * kMaxPaletteEntries, 0);
-    for (std::size_t i = 0; i < std::min(palette.size(), kMaxPaletteEntries); ++i) {
-      map[3 * i] = palette[i].blue;
-      map[3 * i + 1] = palette[i].green;
-      map[3 * i + 2] = palette[i].red;
-    }
-    stream.Write(map.data(), map.size());
-  }
-
-  StartProgress(msg::kTransfering);
-  const std::size_t row_bytes = std::size_t(Width()) * std::size_t(bytes_per_pixel);
-  // FileRow may widen the row to 3 bytes a pixel for formats it converts.
-  std::vector<std::uint8_t> row(std::size_t(Width()) * 4);
-  TTargaRLEDecoder codec(8 * bytes_per_pixel);
-  std::vector<std::uint8_t> packed(compressed ? codec.MaxEncodedSize(std::size_t(Width())) : 0);
-  for (int y = 0; y < Height(); ++y) {
-    FileRow(*this, y, row.data());
-    if (compressed) {
-      const std::size_t stored = codec.Encode(row.data(), packed.data(), std::size_t(Width()));
-      stream.Write(packed.data(), stored);
-    } else {
-      stream.Write(row.data(), row_bytes);
-    }
-    RowProgress(std::uint32_t(y + 1), std::uint32_t(Height()), msg::kTransfering);
   }
   EndProgress(msg::kTransfering);
 }

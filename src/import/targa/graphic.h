@@ -1,6 +1,6 @@
 // TTargaGraphic: reads Truevision Targa files (uncompressed and run-length coded;
-// colour-mapped, true-colour and greyscale) into the bitmap it is, and writes a
-// bitmap as a Targa file.
+// colour-mapped, true-colour and greyscale) into the bitmap it is. The writer is in
+// output/targa_writer.h.
 #pragma once
 
 #include "import/framework/import_graphic.h"
@@ -19,12 +19,6 @@ class TTargaGraphic : public TImportGraphic {
   bool RecognizesStream(TStream& stream) const override;
   bool ReadProperties(TStream& stream, int image_index) override;
   void LoadFromStream(TStream& stream) override;
-
-  // Writes the bitmap run-length compressed.
-  void SaveToStream(TStream& stream);
-  // Writes header, colour map (8-bit bitmaps) and rows, top row first. An empty bitmap
-  // writes nothing.
-  void SaveToStream(TStream& stream, bool compressed);
 
  private:
   void ReadPalette(TStream& stream, const TargaHeader& header);

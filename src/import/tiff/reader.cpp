@@ -318,15 +318,10 @@ void TTIFFGraphic::PlanAlpha(TStream& stream, RowPlan& plan) {
 void TTIFFGraphic::ConfigureColorManager(const RowPlan& plan) {
   const TImageProperties& p = Properties();
   TColorManager& cm = ColorManager();
-  cm.SourceOptions() = (p.Flags & ImageFlags::kSwapped) ? ColorOptions::kByteSwap : 0;
-  if (plan.source_scheme == ColorScheme::schCIELab) cm.SourceOptions() |= ColorOptions::kLabByteRange;
-  cm.TargetOptions() = 0;
-  cm.SetSourceColorScheme(plan.source_scheme);
-  cm.SetTargetColorScheme(plan.target_scheme);
-  cm.SetSourceBitsPerSample(plan.bits);
-  cm.SetTargetBitsPerSample(plan.target_bits);
-  cm.SetSourceSamplesPerPixel(plan.cm_channels);
-  cm.SetTargetSamplesPerPixel(SchemeChannels(plan.target_scheme));
+  std::uint8_t source_options = (p.Flags & ImageFlags::kSwapped) ? ColorOptions::kByteSwap : 0;
+  if (plan.source_scheme == ColorScheme::schCIELab) source_options |= ColorOptions::kLabByteRange;
+  cm.Configure({plan.source_scheme, plan.bits, plan.cm_channels, source_options},
+               {plan.target_scheme, plan.target_bits, SchemeChannels(plan.target_scheme), 0});
 }
 
 void TTIFFGraphic::CreatePalette(TStream& stream, const RowPlan& plan) {
@@ -340,18 +335,17 @@ void TTIFFGraphic::CreatePalette(TStream& stream, const RowPlan& plan) {
   const std::vector<std::uint32_t> map = directory_.TagArray(stream, tiff::Tag::kColorMap);
   const std::size_t colors = map.size() / 3;
   if (colors == 0) InvalidColorFormat();
-  // Three planes (red, green, blue) of 16-bit values, little-endian as the colour
-  // manager reads them when it is not told to swap.
+  // Three planes (red, green, blue) of 16-bit values in the byte order the colour
+  // manager reads the file's samples in: big-endian when it swaps, little-endian else.
+  const bool big_endian = (cm.SourceOptions() & ColorOptions::kByteSwap) != 0;
   std::vector<std::uint8_t> planes(colors * 3 * 2);
   for (std::size_t i = 0; i < colors * 3; ++i) {
-    planes[2 * i] = std::uint8_t(map[i]);
-    planes[2 * i + 1] = std::uint8_t(map[i] >> 8);
+    const std::uint8_t high = std::uint8_t(map[i] >> 8), low = std::uint8_t(map[i]);
+    planes[2 * i] = big_endian ? high : low;
+    planes[2 * i + 1] = big_endian ? low : high;
   }
   const std::uint8_t* pointers[3] = {planes.data(), planes.data() + colors * 2, planes.data() + colors * 4};
-  const std::uint8_t options = cm.SourceOptions();
-  cm.SourceOptions() = std::uint8_t(options & ~ColorOptions::kByteSwap);
   Palette palette = cm.CreateColorPalette(pointers, RawPaletteFormat::kPlane16Triple, colors, false);
-  cm.SourceOptions() = options;
   SetPalette(std::move(palette));
 }
 

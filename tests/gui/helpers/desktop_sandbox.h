@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/form1.h"
-#include "platform/scripted_platform.h"
+#include "gui/helpers/scripted_platform.h"
 
 namespace qel::test {
 

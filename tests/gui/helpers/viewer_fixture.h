@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "gui/helpers/scripted_platform.h"
 #include "imaging/picture.h"
-#include "platform/scripted_platform.h"
 
 namespace qel::test {
 

@@ -262,6 +262,25 @@ TEST(ResamplePicture, RefusedSizesLeaveThePicture) {
   EXPECT_EQ(q.Height(), 70000);
 }
 
+TEST(ResamplePicture, TargetLimitsAtTheirEdges) {
+  const struct {
+    std::int64_t width, height;
+    bool fits;
+  } cases[] = {{kMaxPictureSide, 1, true}, {kMaxPictureSide + 1, 1, false}, {1, kMaxPictureSide + 1, false},
+               {1 << 15, 1 << 15, true},   {(1 << 15) + 1, 1 << 15, false}, {0, 0, true}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ResizeTargetFits(c.width, c.height), c.fits) << c.width << " x " << c.height;
+    EXPECT_EQ(ResizeTargetProblem(c.width, c.height).empty(), c.fits) << c.width << " x " << c.height;
+  }
+  EXPECT_EQ(
+      ResizeTargetProblem(20000000, 2),
+      "Cannot resize to 20000000 x 2 pixels: a picture may have at most 1073741824 pixels and sides of at "
+      "most 16777216.");
+  // What the check refuses, the resize refuses too.
+  Picture p = NewPicture(2, 2, 0);
+  EXPECT_THROW(ResizePicture(p, (1 << 15) + 1, 1 << 15, kFilterBox), EOutOfResources);
+}
+
 TEST(ResamplePicture, ExtremeShapesAndFactors) {
   // Every filter on lines far shorter than its reach, and on factors far beyond 256
   // where every weight of a list rounds to 0; the sanitizer build checks the reads.

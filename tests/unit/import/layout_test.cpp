@@ -1,6 +1,7 @@
 // The import library's folders keep to themselves: a format's files include nothing of
 // another format's folder, only the framework, the colour manager and the codecs; the
-// codecs and the colour manager include no format at all.
+// codecs and the colour manager include no format at all. The readers include no
+// writer, and the encoders live with the writers: no format folder drives an encoder.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -20,6 +21,9 @@ const std::set<std::string> kShared = {"framework", "color", "codecs"};
 TEST(ImportLayout, FormatsReachEachOtherOnlyThroughTheSharedFolders) {
   const fs::path import_dir = qel::test::SourceDir() / "src" / "import";
   const std::regex include(R"re(^\s*#\s*include\s+"import/([^/"]+)/)re");
+  const std::regex output(R"re(^\s*#\s*include\s+"output/)re");
+  const std::regex encoder(
+      R"re(opj_create_compress|png_create_write_struct|jpeg_start_compress|SaveToStream)re");
   int files = 0;
   for (const auto& entry : fs::recursive_directory_iterator(import_dir)) {
     if (!entry.is_regular_file()) continue;
@@ -30,6 +34,8 @@ TEST(ImportLayout, FormatsReachEachOtherOnlyThroughTheSharedFolders) {
     std::ifstream in(entry.path());
     std::string line;
     while (std::getline(in, line)) {
+      EXPECT_FALSE(std::regex_search(line, output)) << relative << " includes a writer: " << line;
+      EXPECT_FALSE(std::regex_search(line, encoder)) << relative << " encodes: " << line;
       std::smatch match;
       if (!std::regex_search(line, match, include)) continue;
       const std::string target = match[1];

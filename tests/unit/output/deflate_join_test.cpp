@@ -11,6 +11,7 @@
 #include "imaging/stream.h"
 #include "output/deflate_join.h"
 #include "output/png_writer.h"
+#include "reference/libpng_encoder.h"
 #include "support/test_support.h"
 
 namespace qel {

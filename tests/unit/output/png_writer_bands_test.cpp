@@ -10,6 +10,7 @@
 #include "import/codecs/libpng_decode.h"
 #include "import/framework/bitmap.h"
 #include "output/png_writer.h"
+#include "reference/libpng_encoder.h"
 #include "unit/output/writer_helpers.h"
 
 namespace qel {

@@ -19,13 +19,16 @@ using S = ColorScheme;
 TColorManager Manager(S source, int source_bits, int source_samples, S target, int target_bits,
                       int target_samples) {
   TColorManager cm;
-  cm.SetSourceColorScheme(source);
-  cm.SetSourceBitsPerSample(source_bits);
-  cm.SetSourceSamplesPerPixel(source_samples);
-  cm.SetTargetColorScheme(target);
-  cm.SetTargetBitsPerSample(target_bits);
-  cm.SetTargetSamplesPerPixel(target_samples);
+  cm.Configure({source, source_bits, source_samples, 0}, {target, target_bits, target_samples, 0});
   return cm;
+}
+
+// Configures cm with its present description as edit(source, target) changes it.
+template <typename Edit>
+void Change(TColorManager& cm, Edit edit) {
+  ColorLayout source = cm.Source(), target = cm.Target();
+  edit(source, target);
+  cm.Configure(source, target);
 }
 
 // The message of the EColorConversionError that f raises, or "" when it raises none.
@@ -57,15 +60,21 @@ Bytes Planar(TColorManager& cm, const std::vector<Bytes>& planes, std::size_t co
 TEST(ColorManager, SettersAndSetupRaiseTheirMessages) {
   TColorManager cm;
   for (int bad : {0, 17, -1}) {
-    EXPECT_EQ(ErrorOf([&] { cm.SetSourceBitsPerSample(bad); }), msg::kInvalidColorDepth);
-    EXPECT_EQ(ErrorOf([&] { cm.SetTargetBitsPerSample(bad); }), msg::kInvalidColorDepth);
+    EXPECT_EQ(ErrorOf([&] { Change(cm, [&](ColorLayout& s, ColorLayout&) { s.bits_per_sample = bad; }); }),
+              msg::kInvalidColorDepth);
+    EXPECT_EQ(ErrorOf([&] { Change(cm, [&](ColorLayout&, ColorLayout& t) { t.bits_per_sample = bad; }); }),
+              msg::kInvalidColorDepth);
   }
-  EXPECT_EQ(ErrorOf([&] { cm.SetSourceBitsPerSample(3); }), "");  // odd depths are accepted
+  EXPECT_EQ(ErrorOf([&] { Change(cm, [&](ColorLayout& s, ColorLayout&) { s.bits_per_sample = 3; }); }),
+            "");  // odd depths are accepted
   EXPECT_EQ(cm.SourceBitsPerSample(), 3);
   for (int bad : {0, 5}) {
-    EXPECT_EQ(ErrorOf([&] { cm.SetSourceSamplesPerPixel(bad); }), msg::kInvalidSampleCount);
-    EXPECT_EQ(ErrorOf([&] { cm.SetTargetSamplesPerPixel(bad); }), msg::kInvalidSampleCount);
+    EXPECT_EQ(ErrorOf([&] { Change(cm, [&](ColorLayout& s, ColorLayout&) { s.samples_per_pixel = bad; }); }),
+              msg::kInvalidSampleCount);
+    EXPECT_EQ(ErrorOf([&] { Change(cm, [&](ColorLayout&, ColorLayout& t) { t.samples_per_pixel = bad; }); }),
+              msg::kInvalidSampleCount);
   }
+  EXPECT_EQ(cm.Source(), (ColorLayout{S::schRGB, 3, 3, 0}));  // a refused description changes nothing
 
   const float weights[] = {0.2f, 0.7f, 0.1f};
   EXPECT_EQ(ErrorOf([&] { cm.SetYCbCrParameters(weights, 3, 1); }), msg::kInvalidSubsampling);
@@ -128,8 +137,8 @@ TEST(ColorManager, GammaTable) {
   EXPECT_EQ(cm.GammaTable()[128], 186);
   // The table spans the 8-bit range whatever the depths: low-depth targets use it for
   // palette colours.
-  cm.SetTargetBitsPerSample(1);
-  cm.SetSourceBitsPerSample(1);
+  Change(cm, [&](ColorLayout&, ColorLayout& t) { t.bits_per_sample = 1; });
+  Change(cm, [&](ColorLayout& s, ColorLayout&) { s.bits_per_sample = 1; });
   cm.SetGamma(1.0f, 2.2f);
   EXPECT_EQ(cm.GammaTable()[200], 228);
 }
@@ -149,27 +158,27 @@ TEST(ColorManager, RgbFamilyOrdersAlphaAndGamma) {
 
   auto gamma = Manager(S::schRGBA, 8, 4, S::schRGBA, 8, 4);
   gamma.SetGamma(1.0f, 2.2f);
-  gamma.TargetOptions() |= ColorOptions::kApplyGamma;
+  Change(gamma, [](ColorLayout&, ColorLayout& t) { t.options |= ColorOptions::kApplyGamma; });
   EXPECT_EQ(Convert(gamma, {64, 128, 200, 128}, 1, 4), (Bytes{136, 186, 228, 128}));  // alpha passes as is
 }
 
 TEST(ColorManager, SixteenBitSamples) {
   auto gray = Manager(S::schGray, 16, 1, S::schGray, 8, 1);
-  gray.SourceOptions() |= ColorOptions::kByteSwap;
+  Change(gray, [](ColorLayout& s, ColorLayout&) { s.options |= ColorOptions::kByteSwap; });
   EXPECT_EQ(Convert(gray, {0xFF, 0x00, 0xFF, 0xFF, 0x80, 0x00}, 3, 3), (Bytes{254, 255, 127}));
 
   auto rgb = Manager(S::schRGB, 16, 3, S::schBGR, 8, 3);
-  rgb.SourceOptions() |= ColorOptions::kByteSwap;
+  Change(rgb, [](ColorLayout& s, ColorLayout&) { s.options |= ColorOptions::kByteSwap; });
   const Bytes big_endian = {0xFF, 0xFF, 0x80, 0x00, 0x00, 0xFF};
   EXPECT_EQ(Convert(rgb, big_endian, 1, 3), (Bytes{0, 127, 255}));
   // The options are read at every row, also after the converter was chosen.
-  rgb.SourceOptions() &= std::uint8_t(~ColorOptions::kByteSwap);
+  Change(rgb, [](ColorLayout& s, ColorLayout&) { s.options &= std::uint8_t(~ColorOptions::kByteSwap); });
   EXPECT_EQ(Convert(rgb, big_endian, 1, 3), (Bytes{254, 0, 255}));
 
   auto widen = Manager(S::schRGB, 8, 3, S::schRGB, 16, 3);
   EXPECT_EQ(Convert(widen, {0, 1, 255}, 1, 6), (Bytes{0, 0, 1, 1, 255, 255}));
   auto wide_copy = Manager(S::schRGBA, 16, 4, S::schBGRA, 16, 4);
-  wide_copy.SourceOptions() |= ColorOptions::kByteSwap;
+  Change(wide_copy, [](ColorLayout& s, ColorLayout&) { s.options |= ColorOptions::kByteSwap; });
   EXPECT_EQ(Convert(wide_copy, {1, 2, 3, 4, 5, 6, 7, 8}, 1, 8), (Bytes{6, 5, 4, 3, 2, 1, 8, 7}));
 }
 
@@ -207,7 +216,7 @@ TEST(ColorManager, RepackingScalesIndicesAndGrays) {
 
 TEST(ColorManager, SixteenBitIndicesAndGrayConverter) {
   auto copy = Manager(S::schIndexed, 16, 1, S::schIndexed, 16, 1);
-  copy.SourceOptions() |= ColorOptions::kByteSwap;
+  Change(copy, [](ColorLayout& s, ColorLayout&) { s.options |= ColorOptions::kByteSwap; });
   EXPECT_EQ(Convert(copy, {1, 2, 3, 4}, 2, 4), (Bytes{2, 1, 4, 3}));
   auto narrow = Manager(S::schIndexed, 16, 1, S::schIndexed, 4, 1);
   EXPECT_EQ(Convert(narrow, {0xFF, 0xFF, 0x00, 0x00, 0x11, 0x11}, 3, 2, 0xFF, 0), (Bytes{0xF0, 0x10}));
@@ -217,7 +226,7 @@ TEST(ColorManager, SixteenBitIndicesAndGrayConverter) {
   auto gray_alpha = Manager(S::schGrayAlpha, 8, 2, S::schIndexed, 8, 1);
   EXPECT_EQ(Convert(gray_alpha, {10, 255, 20, 0, 30, 9}, 3, 3), (Bytes{10, 20, 30}));
   auto gray_alpha16 = Manager(S::schGrayAlpha, 16, 2, S::schGray, 8, 1);
-  gray_alpha16.SourceOptions() |= ColorOptions::kByteSwap;
+  Change(gray_alpha16, [](ColorLayout& s, ColorLayout&) { s.options |= ColorOptions::kByteSwap; });
   EXPECT_EQ(Convert(gray_alpha16, {0xFF, 0xFF, 0, 0, 0x80, 0x00, 0xFF, 0xFF}, 2, 2), (Bytes{255, 127}));
   auto gray_widen = Manager(S::schGray, 8, 1, S::schGray, 16, 1);
   EXPECT_EQ(Convert(gray_widen, {0x12}, 1, 2), (Bytes{0x12, 0x12}));
@@ -230,10 +239,10 @@ TEST(ColorManager, CmykAgainstTheInkFormulas) {
   // C 0xC000, M 0x4000, Y 0, K 0x2000, big-endian.
   const Bytes wide = {0xC0, 0x00, 0x40, 0x00, 0x00, 0x00, 0x20, 0x00};
   auto cmyk16 = Manager(S::schCMYK, 16, 4, S::schRGB, 8, 3);
-  cmyk16.SourceOptions() |= ColorOptions::kByteSwap;
+  Change(cmyk16, [](ColorLayout& s, ColorLayout&) { s.options |= ColorOptions::kByteSwap; });
   EXPECT_EQ(Convert(cmyk16, wide, 1, 3), (Bytes{56, 168, 224}));
   auto cmyk16to16 = Manager(S::schCMYK, 16, 4, S::schBGRA, 16, 4);
-  cmyk16to16.SourceOptions() |= ColorOptions::kByteSwap;
+  Change(cmyk16to16, [](ColorLayout& s, ColorLayout&) { s.options |= ColorOptions::kByteSwap; });
   // 57343, 43007, 14335 little-endian; the alpha sample is left alone.
   EXPECT_EQ(Convert(cmyk16to16, wide, 1, 8), (Bytes{0xFF, 0xDF, 0xFF, 0xA7, 0xFF, 0x37, 0xEE, 0xEE}));
   auto widen = Manager(S::schCMYK, 8, 4, S::schBGR, 16, 3);
@@ -248,7 +257,9 @@ TEST(ColorManager, CieLab) {
   // Signed chroma: 0x80 is -128, far from gray.
   const Bytes signed_out = Convert(lab, {50, 0x80, 0x80}, 1, 3);
   EXPECT_NE(signed_out, (Bytes{119, 119, 119}));
-  lab.SourceOptions() |= ColorOptions::kLabByteRange | ColorOptions::kLabChromaOffset;
+  Change(lab, [](ColorLayout& s, ColorLayout&) {
+    s.options |= ColorOptions::kLabByteRange | ColorOptions::kLabChromaOffset;
+  });
   EXPECT_EQ(Convert(lab, {255, 128, 128, 0, 128, 128, 128, 128, 128}, 3, 9),
             (Bytes{255, 255, 255, 0, 0, 0, 119, 119, 119}));
   const Bytes reddish = Convert(lab, {128, 200, 128}, 1, 3);
@@ -256,14 +267,15 @@ TEST(ColorManager, CieLab) {
 
   // 16-bit samples carry eight fraction bits; any value gives a clamped colour.
   auto wide = Manager(S::schCIELab, 16, 3, S::schRGB, 8, 3);
-  wide.SourceOptions() |=
-      ColorOptions::kByteSwap | ColorOptions::kLabByteRange | ColorOptions::kLabChromaOffset;
+  Change(wide, [](ColorLayout& s, ColorLayout&) {
+    s.options |= ColorOptions::kByteSwap | ColorOptions::kLabByteRange | ColorOptions::kLabChromaOffset;
+  });
   EXPECT_EQ(Convert(wide, {0xFF, 0xFF, 0x80, 0x00, 0x80, 0x00, 0x7F, 0x80, 0x80, 0x00, 0x80, 0x00}, 2, 6),
             (Bytes{255, 255, 255, 119, 119, 119}));
   Bytes junk(6 * 64);
   for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = std::uint8_t(i * 97 + 13);
   EXPECT_NO_THROW(Convert(wide, junk, 64, 64 * 3));
-  wide.SourceOptions() = 0;
+  Change(wide, [](ColorLayout& s, ColorLayout&) { s.options = 0; });
   EXPECT_NO_THROW(Convert(wide, junk, 64, 64 * 3));
 }
 
@@ -318,7 +330,7 @@ TEST(ColorManager, PlanarAndInterleavedSourcesAgree) {
           for (int b = 0; b < bytes; ++b)
             planes[ch].push_back(interleaved[(p * c.channels + ch) * bytes + b]);
       auto cm = Manager(c.scheme, bits, c.channels, S::schBGRA, 8, 4);
-      cm.SourceOptions() |= ColorOptions::kByteSwap;
+      Change(cm, [](ColorLayout& s, ColorLayout&) { s.options |= ColorOptions::kByteSwap; });
       EXPECT_EQ(Convert(cm, interleaved, count, count * 4), Planar(cm, planes, count, count * 4))
           << int(c.scheme) << " at " << bits << " bits";
     }
@@ -332,19 +344,19 @@ TEST(ColorManager, PlanarAndInterleavedSourcesAgree) {
 
 TEST(ColorManager, GrayscalePalettes) {
   TColorManager cm;
-  cm.SetTargetSamplesPerPixel(1);
-  cm.SetTargetBitsPerSample(1);
+  Change(cm, [&](ColorLayout&, ColorLayout& t) { t.samples_per_pixel = 1; });
+  Change(cm, [&](ColorLayout&, ColorLayout& t) { t.bits_per_sample = 1; });
   const PaletteEntry black{0, 0, 0, 0}, white{255, 255, 255, 0};
   EXPECT_EQ(cm.CreateGrayscalePalette(false), (Palette{black, white}));
   EXPECT_EQ(cm.CreateGrayscalePalette(true), (Palette{white, black}));
-  cm.SetTargetBitsPerSample(8);
+  Change(cm, [&](ColorLayout&, ColorLayout& t) { t.bits_per_sample = 8; });
   const Palette ramp = cm.CreateGrayscalePalette(false);
   ASSERT_EQ(ramp.size(), 256u);
   EXPECT_EQ(ramp[77], (PaletteEntry{77, 77, 77, 0}));
   // Gamma reaches the levels of low-depth ramps too.
-  cm.SetTargetBitsPerSample(4);
+  Change(cm, [&](ColorLayout&, ColorLayout& t) { t.bits_per_sample = 4; });
   cm.SetGamma(1.0f, 2.2f);
-  cm.TargetOptions() |= ColorOptions::kApplyGamma;
+  Change(cm, [](ColorLayout&, ColorLayout& t) { t.options |= ColorOptions::kApplyGamma; });
   const Palette lifted = cm.CreateGrayscalePalette(false);
   ASSERT_EQ(lifted.size(), 16u);
   EXPECT_EQ(lifted[0].red, 0);
@@ -384,11 +396,11 @@ TEST(ColorManager, ColorPalettesFollowTheIndexScaling) {
   const Bytes red = {0xFF, 0xFF, 0x00, 0x00}, green = {0xFF, 0x00, 0x80, 0x00},
               blue = {0x00, 0xFF, 0xFF, 0xFF};
   const std::uint8_t* planes[] = {red.data(), green.data(), blue.data()};
-  same.SourceOptions() |= ColorOptions::kByteSwap;
+  Change(same, [](ColorLayout& s, ColorLayout&) { s.options |= ColorOptions::kByteSwap; });
   EXPECT_EQ(same.CreateColorPalette(planes, RawPaletteFormat::kPlane16Triple, 2, false),
             (Palette{{255, 254, 0, 0}, {0, 127, 255, 0}}));
   same.SetGamma(1.0f, 2.2f);
-  same.TargetOptions() |= ColorOptions::kApplyGamma;
+  Change(same, [](ColorLayout&, ColorLayout& t) { t.options |= ColorOptions::kApplyGamma; });
   const Bytes plain = {64, 128, 200};
   const std::uint8_t* p[] = {plain.data()};
   EXPECT_EQ(same.CreateColorPalette(p, RawPaletteFormat::kInterlaced8Triple, 1, false),
@@ -421,7 +433,7 @@ TEST(ColorManager, ConvertRowStaysInsideTheDocumentedBuffers) {
         std::size_t n = 0;
         for (std::size_t i = 0; i < count; ++i) n += (mask >> (7 - i % 8)) & 1;
         auto cm = Manager(c.source, c.source_bits, c.cs, c.target, c.target_bits, c.ct);
-        cm.SourceOptions() |= ColorOptions::kByteSwap;
+        Change(cm, [](ColorLayout& s, ColorLayout&) { s.options |= ColorOptions::kByteSwap; });
         // A fully selected row may be block-copied: the contract then covers count pixels.
         const std::size_t source_size = (n * c.cs * c.source_bits + 7) / 8;
         auto source = std::make_unique<std::uint8_t[]>(source_size);

@@ -12,6 +12,7 @@
 #include "imaging/stream.h"
 #include "import/jp2/boxes.h"
 #include "import/jp2/graphic.h"
+#include "output/jp2_writer.h"
 #include "output/picture_writers.h"
 #include "support/test_support.h"
 
@@ -385,9 +386,8 @@ TEST(Jpeg2000Write, BitmapFormatsLosslessModeAndSmallPictures) {
       std::uint8_t* p = rgba.ScanLine(y) + 4 * x;
       p[0] = std::uint8_t(x), p[1] = std::uint8_t(y), p[2] = std::uint8_t(x + y), p[3] = 200;
     }
-  rgba.SetLosslessMode(true);
   TMemoryStream out;
-  rgba.SaveToStream(out);
+  EncodeJp2(rgba, out, Jp2EncodeOptions{true});
   const Bytes file = out.TakeBytes();
   EXPECT_EQ(ReadJp2ChannelDefinitions(file),
             (std::vector<Jp2ChannelDefinition>{{0, 0, 1}, {1, 0, 2}, {2, 0, 3}, {3, 1, 0}}));
@@ -401,9 +401,8 @@ TEST(Jpeg2000Write, BitmapFormatsLosslessModeAndSmallPictures) {
   indexed.SetPalette({{0, 0, 0, 0}, {255, 128, 0, 0}});
   indexed.SetSize(3, 2);
   indexed.ScanLine(1)[2] = 1;
-  indexed.SetLosslessMode(true);
   TMemoryStream out8;
-  indexed.SaveToStream(out8);
+  EncodeJp2(indexed, out8, Jp2EncodeOptions{true});
   auto back8 = Decode(out8.TakeBytes());
   ASSERT_EQ(back8->PixelFormat(), TPixelFormat::pf24bit);
   EXPECT_EQ(back8->PixelColor(2, 1), RGBColor(255, 128, 0));
@@ -422,7 +421,7 @@ TEST(Jpeg2000Write, BitmapFormatsLosslessModeAndSmallPictures) {
   // Nothing to encode: a clear error, nothing written.
   TJpeg2000Bitmap empty;
   TMemoryStream none;
-  EXPECT_THROW(empty.SaveToStream(none), EJpeg2000Error);
+  EXPECT_THROW(EncodeJp2(empty, none, {}), EJpeg2000Error);
   EXPECT_EQ(none.Size(), 0u);
 }
 

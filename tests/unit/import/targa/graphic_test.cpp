@@ -14,6 +14,7 @@
 #include "import/targa/graphic.h"
 #include "import/targa/header.h"
 #include "output/picture_writers.h"
+#include "output/targa_writer.h"
 #include "support/test_support.h"
 
 namespace qel {
@@ -394,7 +395,7 @@ TEST(TargaWrite, HeaderMapAndPackets) {
   TTargaGraphic g;
   g.AssignPicture(picture);
   TMemoryStream plain;
-  g.SaveToStream(plain, false);
+  EncodeTarga(g, plain, false);
   const Bytes raw = plain.TakeBytes();
   ASSERT_EQ(raw.size(), 18u + 18u);
   EXPECT_EQ(raw[2], 2);
@@ -408,7 +409,7 @@ TEST(TargaWrite, HeaderMapAndPackets) {
   indexed.SetSize(2, 1);
   indexed.ScanLine(0)[1] = 1;
   TMemoryStream mapped;
-  indexed.SaveToStream(mapped);
+  EncodeTarga(indexed, mapped, true);
   const Bytes m = mapped.TakeBytes();
   ASSERT_EQ(m.size(), 18u + 768u + 3u);
   EXPECT_EQ(m[1], 1);
@@ -425,13 +426,13 @@ TEST(TargaWrite, HeaderMapAndPackets) {
   wide.ScanLine(0)[0] = 0x00;
   wide.ScanLine(0)[1] = 0xF8;  // red 31 in 5-6-5
   TMemoryStream w;
-  wide.SaveToStream(w, false);
+  EncodeTarga(wide, w, false);
   EXPECT_EQ(Load(w.TakeBytes())->PixelColor(0, 0), RGBColor(255, 0, 0));
 
   // An empty bitmap writes nothing.
   TTargaGraphic empty;
   TMemoryStream nothing;
-  empty.SaveToStream(nothing);
+  EncodeTarga(empty, nothing, true);
   EXPECT_EQ(nothing.Size(), 0u);
 
   // The format cannot hold more than 65535 pixels a side.
@@ -439,7 +440,7 @@ TEST(TargaWrite, HeaderMapAndPackets) {
   huge.SetPixelFormat(TPixelFormat::pf8bit);
   huge.SetSize(70000, 1);
   TMemoryStream refused;
-  EXPECT_THROW(huge.SaveToStream(refused), Error);
+  EXPECT_THROW(EncodeTarga(huge, refused, true), Error);
   EXPECT_EQ(refused.Size(), 0u);
 }
 

@@ -1,4 +1,4 @@
-#include "platform/scripted_platform.h"
+#include "gui/helpers/scripted_platform.h"
 
 namespace qel {
 
