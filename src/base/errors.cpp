@@ -1,4 +1,4 @@
-#include "imaging/errors.h"
+#include "base/errors.h"
 
 namespace qel {
 
