@@ -32,4 +32,11 @@ class EFCreateError : public Error {
 // ("%d" placeholders are filled by callers with std::to_string before calling).
 std::string FormatMessage(std::string_view pattern, std::initializer_list<std::string_view> args);
 
+// EFCreateError "Cannot create file "%s". %s": the name's full path (FullPath) and the
+// system's reason for the error number.
+[[noreturn]] void ThrowCreateError(const std::string& name, int error);
+
+// EWriteError "Stream write error: %s" with the system's reason for the error number.
+[[noreturn]] void ThrowWriteError(int error);
+
 }  // namespace qel
