@@ -106,6 +106,7 @@ TEST(Base, WorkerPoolRunsEveryTaskOnceAndPassesTheFirstErrorOn) {
                 [](const StagingFile& staged) { WriteText(staged, "x"); });
   });
   EXPECT_EQ(runs, 64);
+  EXPECT_EQ(FolderEntries(dir.Path()).size(), 64u);
   for (const auto& entry : fs::directory_iterator(dir.Path()))
     EXPECT_EQ(entry.status().permissions(), fs::perms(0644)) << entry.path();
   EXPECT_EQ(::umask(mask), mode_t(022));
