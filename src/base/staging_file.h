@@ -44,7 +44,7 @@ class StagingFile {
   // Flushes and closes the file before it takes a name.
   void Finish();
 
-  std::string path_;
+  std::string path_;  // before fd_: making the file fills it in
   FileDescriptor fd_;
   std::string name_for_errors_;
   bool committed_ = false;
