@@ -16,7 +16,7 @@
 #include <random>
 #include <string>
 
-#include "imaging/parallel.h"
+#include "base/parallel.h"
 #include "imaging/picture.h"
 #include "imaging/resample.h"
 #include "imaging/resample/engine.h"

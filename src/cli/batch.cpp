@@ -1,20 +1,20 @@
 #include "cli/batch.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <set>
 #include <system_error>
-#include <thread>
 
+#include "base/claimed_file.h"
+#include "base/parallel.h"
+#include "base/paths.h"
 #include "cli/batch_plan.h"
 #include "cli/progress_bar.h"
 #include "cli/reading.h"
@@ -91,34 +91,6 @@ class FileObserver : public ProgressObserver {
   const std::string& path_;
 };
 
-std::string FullPath(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-  return error ? path : absolute.lexically_normal().string();
-}
-
-[[noreturn]] void ThrowCreateError(const std::string& path, int error) {
-  throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {FullPath(path), std::strerror(error)}));
-}
-
-// An empty file that holds an output name for the conversion that will replace it; it
-// is removed again unless the conversion succeeds.
-class ClaimedFile {
- public:
-  explicit ClaimedFile(std::string path) : path_(std::move(path)) {}
-  ~ClaimedFile() {
-    if (!kept_) ::unlink(path_.c_str());
-  }
-  ClaimedFile(const ClaimedFile&) = delete;
-  ClaimedFile& operator=(const ClaimedFile&) = delete;
-  const std::string& Path() const { return path_; }
-  void Keep() { kept_ = true; }
-
- private:
-  std::string path_;
-  bool kept_ = false;
-};
-
 // Hands out the planned names when overwriting is off. A name is taken by creating its
 // file exclusively, so that nothing (another worker, another program) can have written
 // it in between; when something outside the batch took a planned name since, the next
@@ -130,18 +102,13 @@ class OutputClaims {
     for (const std::string& input : inputs) reserved_.insert(PathKey(input));
   }
 
-  std::unique_ptr<ClaimedFile> Claim(std::size_t index) {
+  ClaimedFile Claim(std::size_t index) {
     std::lock_guard lock(mutex_);
     const OutputName& name = names_[index];
     for (unsigned n = name.number;; ++n) {
       const std::string path = name.PathWith(n);
       if (n != name.number && reserved_.count(PathKey(path))) continue;
-      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) {
-        ::close(fd);
-        return std::make_unique<ClaimedFile>(path);
-      }
-      if (errno != EEXIST) ThrowCreateError(path, errno);
+      if (std::optional<ClaimedFile> claimed = ClaimedFile::Claim(path)) return std::move(*claimed);
     }
   }
 
@@ -171,39 +138,21 @@ class BatchRun {
         claims_(names, inputs.files) {}
 
   BatchCounts Run() {
-    const std::size_t count = inputs_.files.size();
-    unsigned workers =
-        job_.jobs > 0 ? unsigned(job_.jobs) : std::max(1u, std::thread::hardware_concurrency());
-    workers = unsigned(std::min<std::size_t>(workers, std::max<std::size_t>(count, 1)));
-    {
-      // This thread is one of the workers; a thread the system refuses is one fewer.
-      std::vector<std::jthread> threads;
-      for (unsigned i = 1; i < workers; ++i) {
-        try {
-          threads.emplace_back([this] { Work(); });
-        } catch (const std::system_error&) {
-          break;
-        }
+    // One file a task on the worker pool, this thread among the workers.
+    ParallelFor(ThreadCount(job_.jobs), int(inputs_.files.size()), [this](int, int index) {
+      try {
+        Convert(std::size_t(index));
+      } catch (...) {
+        // Only printing can fail here (no memory left for a message); the file is
+        // counted already.
       }
-      Work();
-    }
+    });
     BatchCounts counts{converted_.load(), failed_.load(), inputs_.skipped};
     reporter_.Summary(counts);
     return counts;
   }
 
  private:
-  void Work() {
-    for (std::size_t i; (i = next_++) < inputs_.files.size();) {
-      try {
-        Convert(i);
-      } catch (...) {
-        // Only printing can fail here (no memory left for a message); the file is
-        // counted already.
-      }
-    }
-  }
-
   void Convert(std::size_t index) {
     const std::string& path = inputs_.files[index];
     std::string written, message;
@@ -234,10 +183,10 @@ class BatchRun {
 
   std::string Write(std::size_t index, const Picture& picture) {
     if (job_.overwrite) return SavePictureFile(names_[index].Path(), picture, true, job_.write_options);
-    const std::unique_ptr<ClaimedFile> claimed = claims_.Claim(index);
-    SavePictureFile(claimed->Path(), picture, true, job_.write_options);
-    claimed->Keep();
-    return claimed->Path();
+    ClaimedFile claimed = claims_.Claim(index);
+    SavePictureFile(claimed.Path(), picture, true, job_.write_options);
+    claimed.Keep();
+    return claimed.Path();
   }
 
   const BatchJob& job_;
@@ -245,7 +194,6 @@ class BatchRun {
   const std::vector<OutputName>& names_;
   BatchReporter reporter_;
   OutputClaims claims_;
-  std::atomic<std::size_t> next_{0};
   std::atomic<int> converted_{0};
   std::atomic<int> failed_{0};
 };

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "imaging/parallel.h"
+#include "base/parallel.h"
 
 namespace qel {
 

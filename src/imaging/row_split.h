@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "imaging/parallel.h"
+#include "base/parallel.h"
 #include "imaging/picture.h"
 
 namespace qel {

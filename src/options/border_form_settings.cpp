@@ -2,6 +2,7 @@
 // section, read once at start and written at every close.
 #include <QCheckBox>
 
+#include "base/paths.h"
 #include "options/border_form.h"
 #include "options/color_swatch.h"
 #include "options/number_box.h"
@@ -44,7 +45,7 @@ void TBorderForm::SaveSettings() {
   ini.WriteBool(kSettingsSection, "OverWrite", OWBx->isChecked());
   // The configuration folder is made on the first write; when that fails, the write
   // reports it.
-  if (settings_.in_config_folder) MakeFolders(FolderOfPath(settings_.path), 0700);
+  if (settings_.in_config_folder) MakeFolders(FolderOf(settings_.path), 0700);
   ini.UpdateFile();
 }
 

@@ -9,7 +9,7 @@
 #include <cctype>
 #include <limits>
 
-#include "platform/atomic_file.h"
+#include "base/paths.h"
 #include "platform/xdg_paths.h"
 
 namespace qel {
@@ -98,7 +98,7 @@ std::string SettingsFilePath(const std::string& executable_path) {
 
 SettingsLocation FindSettingsLocation(const std::string& executable_path) {
   const std::string beside = SettingsFilePath(executable_path);
-  const std::string folder = FolderOfPath(executable_path);
+  const std::string folder = FolderOf(executable_path);
   if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return {beside, false};
   const std::string config = ConfigHome();
   if (config.empty()) return {beside, false};

@@ -2,9 +2,10 @@
 
 #include <sys/stat.h>
 
+#include "base/file_replacement.h"
+#include "base/paths.h"
 #include "imaging/picture_container.h"
 #include "imaging/stream.h"
-#include "output/file_replacement.h"
 #include "output/writer_table.h"
 
 namespace qel {
@@ -37,10 +38,14 @@ std::string SavePictureFile(const std::string& name, const Picture& picture, boo
                             const WriteOptions& options, std::string* name_used) {
   if (name_used) *name_used = name;
   const WriterEntry* writer = FindWriter(ExtractFileExt(name));
-  if (!writer) throw EUnwritableExtension(UnwritableExtensionMessage(FullPathForMessages(name)));
+  if (!writer) throw EUnwritableExtension(UnwritableExtensionMessage(FullPath(name)));
   const std::string target = overwrite ? name : UniqueFileName(name);
   if (name_used) *name_used = target;
-  WriteFileSafely(target, [&](TStream& stream) { writer->Encode(picture, stream, options); });
+  ReplaceFile(target, [&](const StagingFile& staged) {
+    TFileStream stream(staged.Path(), TFileStream::Mode::kCreate);
+    writer->Encode(picture, stream, options);
+    stream.Commit();
+  });
   return target;
 }
 

@@ -17,7 +17,7 @@ std::string UniqueFileName(const std::string& name);
 // Writes the picture and returns the file name used. An extension that no writer serves
 // fails with EUnwritableExtension before anything is looked at or made; it names the
 // extensions that are written. When overwrite is false a free name is chosen first.
-// The file is written as WriteFileSafely (file_replacement.h) writes it: a failed save
+// The file is written as ReplaceFile (base/file_replacement.h) writes it: a failed save
 // (a full disk, an encoder's error) leaves any existing file as it was; a file replaced
 // keeps its owner, mode and hard links; a file the user may not write is not replaced;
 // a symbolic link keeps pointing to the file it names, which is the one written. Errors

@@ -25,17 +25,14 @@ SmallFile ReadSmallFile(const std::string& path, std::size_t max_size);
 
 enum class WriteMode { kReplace, kKeepExisting };
 
-// Writes the content to a temporary file beside path, flushes it to the disk and then
-// puts it in path's place. With kKeepExisting an existing path (of any kind) is left
-// as it is and counts as success. Returns false when the file could not be written;
-// no temporary file is left behind.
+// Writes the content to a staging file beside path (base/staging_file.h), flushes it to
+// the disk and then puts it in path's place; the file gets the mode of a new file. With
+// kKeepExisting an existing path (of any kind) is left as it is and counts as success.
+// Returns false when the file could not be written; no staging file is left behind.
 bool WriteFileAtomically(const std::string& path, std::string_view content, WriteMode mode);
 
 // Creates the folder and its missing parents (new ones with the given mode); true when
 // the folder exists afterwards.
 bool MakeFolders(const std::string& folder, unsigned mode);
-
-// The folder part of a path (without the trailing '/'); "." for a bare name.
-std::string FolderOfPath(const std::string& path);
 
 }  // namespace qel

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "base/paths.h"
 #include "platform/atomic_file.h"
 #include "platform/key_store.h"
 #include "platform/registry.h"
@@ -82,7 +83,7 @@ class FileRegistry final : public Registry {
       const auto outcome = edit(loaded.store);
       if (outcome == Edit::kFailed) return false;
       if (outcome == Edit::kUnchanged) return true;
-      if (!MakeFolders(FolderOfPath(path_), 0700)) return false;
+      if (!MakeFolders(FolderOf(path_), 0700)) return false;
       // A damaged file is kept beside the new one rather than lost.
       if (loaded.damaged && IsRegularFile(path_)) std::rename(path_.c_str(), (path_ + ".damaged").c_str());
       return WriteFileAtomically(path_, loaded.store.Serialize(), WriteMode::kReplace);

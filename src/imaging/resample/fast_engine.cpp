@@ -15,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-#include "imaging/parallel.h"
+#include "base/parallel.h"
 #include "imaging/resample/dense_weights.h"
 #include "imaging/resample/engine.h"
 #include "imaging/resample/fast_weights.h"

@@ -1,4 +1,8 @@
-#include "imaging/errors.h"
+#include "base/errors.h"
+
+#include <cstring>
+
+#include "base/paths.h"
 
 namespace qel {
 
@@ -14,6 +18,14 @@ std::string FormatMessage(std::string_view pattern, std::initializer_list<std::s
     }
   }
   return out;
+}
+
+void ThrowCreateError(const std::string& name, int error) {
+  throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {FullPath(name), std::strerror(error)}));
+}
+
+void ThrowWriteError(int error) {
+  throw EWriteError(std::string("Stream write error: ") + std::strerror(error));
 }
 
 }  // namespace qel

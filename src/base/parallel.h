@@ -1,12 +1,13 @@
-// Spreading the rows (or bands, or strips) of a picture operation over the processor's
-// cores. Threads are made for one call and joined before it returns; nothing outlives it.
+// The one worker pool of the program: spreading tasks (the rows, bands or strips of a
+// picture operation, the files of a batch) over the processor's cores. Threads are made
+// for one call and joined before it returns; nothing outlives it.
 #pragma once
 
 #include <functional>
 
 namespace qel {
 
-// The threads an operation may use: wanted when it is positive, otherwise one a
+// The threads a job may use: wanted when it is positive, otherwise one a
 // hardware thread (at least 1).
 int ThreadCount(int wanted);
 

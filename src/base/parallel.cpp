@@ -1,4 +1,4 @@
-#include "imaging/parallel.h"
+#include "base/parallel.h"
 
 #include <algorithm>
 #include <atomic>
