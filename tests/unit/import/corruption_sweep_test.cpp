@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -178,6 +179,10 @@ struct Group {
   std::string name;
   std::vector<std::string> extensions;
 };
+
+void PrintTo(const Group& group, std::ostream* out) {
+  *out << group.name;
+}
 
 // One group a reader of the manifest: the extensions the viewer reads with it.
 std::vector<Group> ReaderGroups() {
