@@ -2,6 +2,10 @@
 """Writes the seed corpora of the reader, round-trip and key-store fuzz targets into
 fuzz/corpus/<target>/seed-*.
 
+The reader targets are those of the QEL_READER rows of src/import/formats.def: the seeds of
+reader_<name>_fuzzer come from the function <name>() below (a target whose corpus folder
+is a link to another's has that one's seeds).
+
 Small files from tests/corpus/peer where the format has them; small pictures written by
 the peer tools (ImageMagick, netpbm, OpenJPEG) in the variants the readers handle; and
 for the formats no peer writes (Paint Shop Pro, Dr. Halo, Autodesk, Alias/Wavefront,
@@ -12,6 +16,7 @@ once found a fault; this script leaves them alone.
 
 import glob
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -21,6 +26,7 @@ import zlib
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PEER = os.path.join(TOP, "tests", "corpus", "peer")
 CORPUS = os.path.join(TOP, "fuzz", "corpus")
+MANIFEST = os.path.join(TOP, "src", "import", "formats.def")
 CONVERT = "/usr/bin/convert"
 # Peer files above this size are left out: the fuzzer's input size grows with the seeds.
 MAX_PEER_SIZE = 24 * 1024
@@ -764,9 +770,30 @@ def svg():
                     b"<g transform='rotate(10)'><ellipse cx='15' cy='8' rx='12' ry='5' fill='green'/></g></svg>")
 
 
+def reader_targets():
+    """The fuzz targets of the manifest's readers, in its order."""
+    row = re.compile(r'QEL_READER\(\w+, *"[^"]+", *\w+, *(reader_\w+_fuzzer), *QEL_FUZZ_[A-Z_]+, *"\w+"\)$')
+    targets = []
+    with open(MANIFEST) as f:
+        for line in f:
+            if line.startswith("QEL_READER("):
+                found = row.match(line.strip())
+                if not found:
+                    raise SystemExit("formats.def: cannot read " + line.strip())
+                targets.append(found.group(1))
+    return targets
+
+
 def main():
-    for make in (bmp, ico, jpeg, targa, pcx, sgi, psd, ppm, png, jp2, gif, tiff, tiff_tiles, eps, pcd, psp, cut,
-                 autodesk, rla, metafile, roundtrip, key_store, settings_file, webp, avif, heif, jxl, raw, svg):
+    makers = []
+    for target in reader_targets():
+        if os.path.islink(os.path.join(CORPUS, target)):
+            continue
+        name = target[len("reader_"):-len("_fuzzer")]
+        if not callable(globals().get(name)):
+            raise SystemExit("no seeds for %s: write a function %s() in %s" % (target, name, __file__))
+        makers.append(globals()[name])
+    for make in makers + [tiff_tiles, roundtrip, key_store, settings_file]:
         make()
     shutil.rmtree(WORK)
 

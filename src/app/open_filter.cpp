@@ -87,8 +87,9 @@ std::string BuildOpenFilterText() {
   return "All (" + all_patterns + ")|" + all_patterns + singles;
 }
 
-// After the fixed entries: one entry over the formats read beyond the format table
-// (WebP, AVIF, HEIF, JPEG XL, camera raw, SVG), then one for each of them.
+// After the fixed entries: one entry over the formats read beyond the format table (the
+// added list, which start-up fills from the Added rows of src/import/formats.def), then
+// one for each of them.
 std::string BuildAddedFormatsText() {
   const TPictureFormatList& added = AddedPictureFormats();
   if (added.Entries().empty()) return {};

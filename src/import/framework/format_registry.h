@@ -11,8 +11,9 @@ namespace qel {
 // The import library's registry (it feeds the picture container's list).
 TFileFormatList& GraphicFormatRegistry();
 
-// Fills both tables in start-up order: the four platform entries, JPEG, the import
-// library's forty registrations, PNG, JPEG 2000, GIF. Runs once; later calls do nothing.
+// Fills the tables from the rows of src/import/formats.def, in start-up order: the four
+// platform entries, JPEG, the import library's forty registrations, PNG, JPEG 2000, GIF,
+// then the added formats. Runs once; later calls do nothing.
 void RegisterStartupFormats();
 
 class TImportGraphic;

@@ -10,16 +10,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "imaging/errors.h"
 #include "imaging/picture_container.h"
 #include "imaging/stream.h"
-#include "import/gif/reader.h"
+#include "import/framework/format_manifest.h"
+#include "import/framework/format_registry.h"
 #include "import/pcd/layout.h"
-#include "import/png/reader.h"
 #include "support/test_support.h"
 
 namespace qel {
@@ -41,33 +42,29 @@ int Scale() {
   return std::clamp(scale, 1, 100);
 }
 
-// The readers the viewer would use for a file of this extension (without the dot), and
-// the import library's own readers of GIF and PNG besides those of the libraries.
+// The reader the viewer would use for a file of this extension (without the dot), then
+// the other classes registered for it (the import library's own readers of GIF and PNG
+// besides those of the libraries).
 std::vector<const GraphicClass*> ReadersFor(const std::string& extension) {
   std::vector<const GraphicClass*> readers;
   if (const GraphicClass* c = FindPictureClass(extension)) readers.push_back(c);
-  if (extension == "gif") readers.push_back(&TGIFGraphic::StaticClass());
-  if (extension == "png") readers.push_back(&TPNGGraphic::StaticClass());
+  for (const FormatRow& row : FormatManifest()) {
+    const GraphicClass* c = &row.graphic_class();
+    if (row.extension == extension && std::find(readers.begin(), readers.end(), c) == readers.end())
+      readers.push_back(c);
+  }
   return readers;
+}
+
+// Whether the viewer reads files of this extension with the reader.
+bool Wins(const ReaderRow& reader, std::string_view extension) {
+  return FindPictureClass(extension) == &reader.graphic_class();
 }
 
 std::string LowerExtension(const fs::path& path) {
   std::string ext = LowerCase(path.extension().string());
   return ext.empty() ? ext : ext.substr(1);
 }
-
-// The extension each reader fuzz target's inputs are loaded as.
-const std::map<std::string, std::string> kSeedExtensions = {
-    {"reader_autodesk_fuzzer", "cel"}, {"reader_bmp_fuzzer", "bmp"},   {"reader_cut_fuzzer", "cut"},
-    {"reader_eps_fuzzer", "eps"},      {"reader_gif_fuzzer", "gif"},   {"reader_ico_fuzzer", "ico"},
-    {"reader_jp2_fuzzer", "jp2"},      {"reader_jpeg_fuzzer", "jpg"},  {"reader_metafile_fuzzer", "emf"},
-    {"reader_pcd_fuzzer", "pcd"},      {"reader_pcx_fuzzer", "pcx"},   {"reader_png_fuzzer", "png"},
-    {"reader_ppm_fuzzer", "ppm"},      {"reader_psd_fuzzer", "psd"},   {"reader_psp_fuzzer", "psp"},
-    {"reader_rla_fuzzer", "rla"},      {"reader_sgi_fuzzer", "sgi"},   {"reader_targa_fuzzer", "tga"},
-    {"reader_tiff_fuzzer", "tif"},     {"reader_webp_fuzzer", "webp"}, {"reader_avif_fuzzer", "avif"},
-    {"reader_heif_fuzzer", "heic"},    {"reader_jxl_fuzzer", "jxl"},   {"reader_raw_fuzzer", "dng"},
-    {"reader_svg_fuzzer", "svg"},
-};
 
 // The file a fuzz input stands for: the Dr. Halo target's inputs carry the palette file
 // in front, the Photo-CD target's a byte that asks for the file to be lengthened.
@@ -90,9 +87,10 @@ Bytes FileOfSeed(const std::string& extension, Bytes input) {
 }
 
 // The real files and the seeds (and regression inputs) of the reader fuzz targets whose
-// extension is one of the group's. Copies of real files among the seeds are left out, and
-// so are the inputs fuzzing found and kept for their coverage (named by their SHA-1):
-// they are damaged copies already, and the fuzz run replays them.
+// extension is one of the group's; a target of a reader that does not read its own
+// extension in the viewer has the inputs of the one that does. Copies of real files among the seeds are left
+// out, and so are the inputs fuzzing found and kept for their coverage (named by their SHA-1): they are
+// damaged copies already, and the fuzz run replays them.
 std::vector<Subject> SubjectsOf(const std::vector<std::string>& extensions) {
   const auto wanted = [&](const std::string& ext) {
     return std::find(extensions.begin(), extensions.end(), ext) != extensions.end();
@@ -104,9 +102,10 @@ std::vector<Subject> SubjectsOf(const std::vector<std::string>& extensions) {
     subjects.push_back({fs::relative(entry.path(), test::CorpusDir()).string(),
                         test::ReadFileBytes(entry.path()), ReadersFor(ext)});
   }
-  for (const auto& [target, ext] : kSeedExtensions) {
+  for (const ReaderRow& reader : ReaderManifest()) {
+    const std::string target(reader.fuzz_target), ext(reader.fuzz_extension);
     const fs::path folder = test::SourceDir() / "fuzz" / "corpus" / target;
-    if (!wanted(ext) || !fs::is_directory(folder)) continue;
+    if (!wanted(ext) || !Wins(reader, ext) || !fs::is_directory(folder)) continue;
     for (const auto& entry : fs::directory_iterator(folder)) {
       const std::string name = entry.path().filename().string();
       if (name.starts_with("seed-peer-")) continue;
@@ -177,9 +176,30 @@ std::vector<Bytes> Variants(const Bytes& good, std::uint32_t seed, int scale) {
 }
 
 struct Group {
-  const char* name;
+  std::string name;
   std::vector<std::string> extensions;
 };
+
+void PrintTo(const Group& group, std::ostream* out) {
+  *out << group.name;
+}
+
+// One group a reader of the manifest: the extensions the viewer reads with it.
+std::vector<Group> ReaderGroups() {
+  RegisterStartupFormats();
+  std::vector<Group> groups;
+  for (const ReaderRow& reader : ReaderManifest()) {
+    Group group{std::string(reader.graphic_class().Name()), {}};
+    for (const FormatRow& row : FormatManifest()) {
+      const std::string ext(row.extension);
+      if (Wins(reader, ext) &&
+          std::find(group.extensions.begin(), group.extensions.end(), ext) == group.extensions.end())
+        group.extensions.push_back(ext);
+    }
+    if (!group.extensions.empty()) groups.push_back(std::move(group));
+  }
+  return groups;
+}
 
 class CorruptionSweep : public testing::TestWithParam<Group> {};
 
@@ -205,22 +225,12 @@ TEST_P(CorruptionSweep, DamagedFilesLoadOrFailCleanly) {
     }
   }
   RecordProperty("loads", int(loads));
-  std::printf("%s: %zu files, %zu damaged copies, %zu loads gave a picture\n", GetParam().name,
+  std::printf("%s: %zu files, %zu damaged copies, %zu loads gave a picture\n", GetParam().name.c_str(),
               subjects.size(), loads, pictures);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, CorruptionSweep,
-                         testing::Values(Group{"Bitmaps", {"bmp", "dib", "rle", "ico"}},
-                                         Group{"Jpeg", {"jpg", "jpeg"}}, Group{"Png", {"png"}},
-                                         Group{"Gif", {"gif"}}, Group{"Tiff", {"tif", "tiff", "fax"}},
-                                         Group{"RunLength", {"tga", "pcx", "sgi", "rgb", "rgba", "bw"}},
-                                         Group{"Layered", {"psd", "psp", "pcd", "rla", "cel", "cut"}},
-                                         Group{"Text", {"ppm", "pgm", "pbm", "eps"}},
-                                         Group{"Codestreams", {"jp2", "j2k", "wmf", "emf"}},
-                                         Group{"Libraries", {"webp", "avif", "heic", "jxl", "dng", "svg"}}),
-                         [](const testing::TestParamInfo<Group>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Formats, CorruptionSweep, testing::ValuesIn(ReaderGroups()),
+                         [](const testing::TestParamInfo<Group>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace qel

@@ -1,5 +1,5 @@
-// Icons, PNG, JPEG and GIF: the cases the corpus lacks (built with ImageMagick, Pillow
-// or byte by byte), transparency as the loader hands it on, and broken files.
+// PNG, JPEG and GIF: the cases the corpus lacks (built with ImageMagick, Pillow or byte
+// by byte), transparency as the loader hands it on (icons' too), and broken files.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,6 +14,7 @@
 #include "import/jpeg/reader.h"
 #include "import/png/libpng_reader.h"
 #include "support/test_support.h"
+#include "unit/import/icon/ico_builder.h"
 
 namespace qel {
 namespace {
@@ -22,15 +23,6 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr TColor kWhite = 0xFFFFFF;
-
-void PutU16(Bytes& b, std::uint32_t v) {
-  b.push_back(std::uint8_t(v));
-  b.push_back(std::uint8_t(v >> 8));
-}
-void PutU32(Bytes& b, std::uint32_t v) {
-  PutU16(b, v & 0xFFFF);
-  PutU16(b, v >> 16);
-}
 
 Picture LoadBytes(const Bytes& bytes, const GraphicClass& graphic_class,
                   ProgressObserver* observer = nullptr) {
@@ -52,162 +44,13 @@ Bytes Prefix(const Bytes& bytes, std::size_t count) {
   return Bytes(bytes.begin(), bytes.begin() + long(count));
 }
 
-// One image of an icon: an indexed or 32-bit colour bitmap and its AND mask.
-struct IconImage {
-  int width = 0, height = 0;
-  std::uint16_t bits = 4;
-  std::vector<TColor> palette;
-  // Pixel (x, y), y from the top: a palette index, or 0xAARRGGBB for 32 bits.
-  std::function<std::uint32_t(int, int)> pixel;
-  std::function<bool(int, int)> masked = [](int, int) { return false; };
-};
-
-Bytes BuildIco(const std::vector<IconImage>& images) {
-  std::vector<Bytes> dibs;
-  for (const IconImage& im : images) {
-    Bytes d;
-    PutU32(d, 40);
-    PutU32(d, std::uint32_t(im.width));
-    PutU32(d, std::uint32_t(im.height * 2));
-    PutU16(d, 1);
-    PutU16(d, im.bits);
-    for (int i = 0; i < 6; ++i) PutU32(d, i == 4 ? std::uint32_t(im.palette.size()) : 0);
-    for (TColor c : im.palette) {
-      d.insert(d.end(), {BlueOf(c), GreenOf(c), RedOf(c), 0});
-    }
-    const std::size_t row = ((std::size_t(im.width) * im.bits + 31) / 32) * 4;
-    const std::size_t mask_row = ((std::size_t(im.width) + 31) / 32) * 4;
-    for (int y = im.height - 1; y >= 0; --y) {
-      Bytes r(row, 0);
-      for (int x = 0; x < im.width; ++x) {
-        const std::uint32_t v = im.pixel(x, y);
-        if (im.bits == 32) {
-          for (int c = 0; c < 4; ++c) r[4 * std::size_t(x) + std::size_t(c)] = std::uint8_t(v >> (8 * c));
-        } else if (im.bits == 8) {
-          r[std::size_t(x)] = std::uint8_t(v);
-        } else {
-          r[std::size_t(x) / 2] |= std::uint8_t(x & 1 ? v : v << 4);
-        }
-      }
-      d.insert(d.end(), r.begin(), r.end());
-    }
-    for (int y = im.height - 1; y >= 0; --y) {
-      Bytes r(mask_row, 0);
-      for (int x = 0; x < im.width; ++x) {
-        if (im.masked(x, y)) r[std::size_t(x) / 8] |= std::uint8_t(0x80 >> (x % 8));
-      }
-      d.insert(d.end(), r.begin(), r.end());
-    }
-    dibs.push_back(std::move(d));
-  }
-  Bytes ico;
-  PutU16(ico, 0);
-  PutU16(ico, 1);
-  PutU16(ico, std::uint32_t(images.size()));
-  std::uint32_t offset = 6 + 16 * std::uint32_t(images.size());
-  for (std::size_t i = 0; i < images.size(); ++i) {
-    const IconImage& im = images[i];
-    ico.push_back(std::uint8_t(im.width & 0xFF));
-    ico.push_back(std::uint8_t(im.height & 0xFF));
-    ico.push_back(std::uint8_t(im.bits < 8 ? 1 << im.bits : 0));
-    ico.push_back(0);
-    PutU16(ico, 1);
-    PutU16(ico, im.bits);
-    PutU32(ico, std::uint32_t(dibs[i].size()));
-    PutU32(ico, offset);
-    offset += std::uint32_t(dibs[i].size());
-  }
-  for (const Bytes& d : dibs) ico.insert(ico.end(), d.begin(), d.end());
-  return ico;
-}
-
-IconImage SolidIcon(int size, std::uint16_t bits, TColor color) {
-  IconImage im{size, size, bits, {}, nullptr};
-  if (bits == 32) {
-    im.pixel = [color](int, int) {
-      return 0xFF000000u | (RedOf(color) << 16) | (GreenOf(color) << 8) | BlueOf(color);
-    };
-  } else {
-    im.palette = {0x000000, color};
-    im.pixel = [](int, int) { return 1u; };
-  }
-  return im;
-}
-
-// A 4-bit icon whose mask hides the left column and the bottom row.
-IconImage MaskedIcon() {
-  IconImage im{8, 8, 4, {0x000000, 0x0000FF, 0x00FF00, 0xFF0000}, [](int x, int y) {
-                 return std::uint32_t((x + y) % 4);
-               }};
-  im.masked = [](int x, int y) { return x == 0 || y == 7; };
-  return im;
-}
-
-TEST(IconReader, ShowsTheLargestThenDeepestImage) {
-  const Bytes ico = BuildIco({SolidIcon(16, 8, 0x0000FF), SolidIcon(32, 4, 0x00FF00),
-                              SolidIcon(32, 8, 0xFF0000), SolidIcon(24, 32, 0x00FFFF)});
-  const Picture p = LoadBytes(ico, TIcon::StaticClass());
-  ASSERT_EQ(p.Width(), 32);
-  ASSERT_EQ(p.Height(), 32);
-  EXPECT_EQ(p.Pixel(5, 5), 0xFF0000u);
-  EXPECT_FALSE(p.Transparent());
-}
-
-TEST(IconReader, MaskAndAlphaMakePartsTransparentAsPillowShowsThem) {
-  IconImage alpha{6, 4, 32, {}, [](int x, int y) {
-                    return (std::uint32_t(x * 50) << 24) | std::uint32_t(0x203040 * (y + 1));
-                  }};
-  alpha.masked = [](int, int) { return true; };  // ignored: the alpha rules
-  const std::vector<std::pair<const char*, Bytes>> cases = {
-      {"masked4bit", BuildIco({MaskedIcon()})},
-      {"alpha32", BuildIco({alpha})},
-  };
-  test::TempDir dir;
-  for (const auto& [name, ico] : cases) {
-    SCOPED_TRACE(name);
-    const auto path = dir / (std::string(name) + ".ico");
-    test::WriteFileBytes(path, ico);
-    const std::optional<Picture> expected = test::PillowDecode(path);
-    ASSERT_TRUE(expected.has_value());
-    const Picture ours = LoadPictureFile(path.string());
-    EXPECT_EQ(test::Compare(ours, *expected).differing_pixels, 0u)
-        << test::Compare(ours, *expected).Describe();
-    EXPECT_TRUE(ours.Transparent());
-  }
-  // A 32-bit image whose alpha is 0 everywhere relies on its mask (Pillow would show
-  // it all white).
-  IconImage unfilled{4, 4, 32, {}, [](int, int) { return 0x00336699u; }};
-  unfilled.masked = [](int x, int) { return x < 2; };
-  const Picture p = LoadBytes(BuildIco({unfilled}), TIcon::StaticClass());
-  EXPECT_EQ(p.Pixel(0, 0), kWhite);
-  EXPECT_EQ(p.Pixel(3, 3), RGBColor(0x33, 0x66, 0x99));
-  EXPECT_TRUE(p.Transparent());
-}
-
-TEST(IconReader, BrokenIconsFailCleanly) {
-  const Bytes good = BuildIco({MaskedIcon()});
-  ASSERT_EQ(LoadError(good, TIcon::StaticClass()), "");
-  Bytes far_offset = good;
-  far_offset[18] = 0xFF;  // the image's offset points past the end
-  Bytes no_images = good;
-  no_images[4] = 0;
-  EXPECT_EQ(LoadError(far_offset, TIcon::StaticClass()),
-            "Cannot load image. Invalid or unexpected ICO image format.");
-  EXPECT_EQ(LoadError(no_images, TIcon::StaticClass()),
-            "Cannot load image. Invalid or unexpected ICO image format.");
-  EXPECT_EQ(LoadError(Prefix(good, good.size() - 10), TIcon::StaticClass()),
-            "Stream read error in ICO file.");
-  EXPECT_EQ(LoadError(Prefix(good, 12), TIcon::StaticClass()), "Stream read error in ICO file.");
-  EXPECT_NE(LoadError(Prefix(good, 40), TIcon::StaticClass()), "");
-}
-
 // The loader's picture of a graphic with transparent parts: 24-bit, white where the
 // graphic is transparent, marked transparent, its transparent colour (the bottom-left
 // pixel's) white; qel-convert --info says so.
 TEST(Transparency, TransparentBottomLeftPixelsBecomeTheWhiteTransparentColour) {
   test::TempDir dir;
   const fs::path ico = dir / "masked.ico";
-  test::WriteFileBytes(ico, BuildIco({MaskedIcon()}));
+  test::WriteFileBytes(ico, test::BuildIco({test::MaskedIcon()}));
   const std::vector<std::pair<fs::path, std::string>> cases = {
       {test::CorpusDir() / "pil123rgba.png", "162 x 150 TPNGObject transparent"},
       {test::CorpusDir() / "transparent.gif", "200 x 150 TGIFImage transparent"},

@@ -1,6 +1,0 @@
-// Autodesk cel and pic files, loaded as a .cel file is.
-#include "reader_fuzz.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return qel::fuzz::LoadAsExtension("cel", data, size);
-}

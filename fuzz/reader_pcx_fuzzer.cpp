@@ -1,6 +1,0 @@
-// ZSoft Paintbrush files, loaded as a .pcx file is.
-#include "reader_fuzz.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return qel::fuzz::LoadAsExtension("pcx", data, size);
-}

@@ -1,6 +1,0 @@
-// Photoshop files, loaded as a .psd file is.
-#include "reader_fuzz.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return qel::fuzz::LoadAsExtension("psd", data, size);
-}

@@ -1,6 +1,0 @@
-// Paint Shop Pro files, loaded as a .psp file is.
-#include "reader_fuzz.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return qel::fuzz::LoadAsExtension("psp", data, size);
-}

@@ -1,6 +1,0 @@
-// Alias/Wavefront RLA files, loaded as a .rla file is.
-#include "reader_fuzz.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return qel::fuzz::LoadAsExtension("rla", data, size);
-}

@@ -1,6 +1,0 @@
-// Truevision Targa files, loaded as a .tga file is.
-#include "reader_fuzz.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return qel::fuzz::LoadAsExtension("tga", data, size);
-}
