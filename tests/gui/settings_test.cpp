@@ -1,8 +1,9 @@
-// The settings file beside the executable, or in the user's configuration folder when
-// the executable's folder cannot be written: its name, the values read at start, the
-// six keys written at every close of the options window with every other line kept,
-// the removable-drive rule and the failed write.
+// The settings file beside the executable of a copy in a folder of its own, or in the
+// user's configuration folder for an installed copy: its name, the values read at
+// start, the six keys written at every close of the options window with every other
+// line kept, the removable-drive rule and the failed write.
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QCheckBox>
 #include <QComboBox>
@@ -208,7 +209,7 @@ class SettingsTest : public QObject {
     QCOMPARE(o.Doc().Options.BorderWidth, 40);
     QCOMPARE(ReadTextFile(o.SettingsPath()), std::optional<std::string>(stored));
 
-    OptionsViewer fresh("bin/qelusb");
+    OptionsViewer fresh("apps/qelusb");
     fresh.ShowOptions();
     fresh.options->close();
     QCOMPARE(ReadTextFile(fresh.SettingsPath()), std::nullopt);
@@ -254,6 +255,41 @@ class SettingsTest : public QObject {
     // The next start reads them from there.
     OptionsViewer again(program.Path() + "/qel-image-tool");
     QCOMPARE(again.options->SpinEdit1->Value(), 25);
+  }
+
+  void AnInstalledCopyNeverWritesBesideItsExecutable() {
+    // Run by the superuser too, whom the kernel lets write any folder: a copy in a
+    // prefix's bin folder, or in a folder whose mode lets nobody write, is installed;
+    // one in a folder of its own keeps its options beside it.
+    struct Case {
+      const char* executable;
+      unsigned folder_mode;
+      bool installed;
+    };
+    for (const Case c :
+         {Case{"usr/bin/qel-image-tool", 0755, true}, Case{"home/me/.local/bin/qel-image-tool", 0700, true},
+          Case{"opt/qel/qel-image-tool", 0555, true}, Case{"opt/qel/qel-image-tool", 0755, false}}) {
+      DesktopSandbox desktop;
+      const std::string config_file = desktop.ConfigHome() + "/qel-image-tool/qel-image-tool.dat";
+      Folder root;
+      const std::string executable = root.Path(c.executable);
+      const QString folder = QFileInfo(QFile::decodeName(executable.c_str())).path();
+      QVERIFY(QDir().mkpath(folder));
+      QVERIFY(::chmod(QFile::encodeName(folder).constData(), c.folder_mode) == 0);
+      QCOMPARE(IsInstalledCopy(executable), c.installed);
+      {
+        OptionsViewer o(executable);
+        QCOMPARE(o.SettingsPath(), c.installed ? config_file : SettingsFilePath(executable));
+        o.ShowOptions();
+        o.options->SpinEdit1->SetValue(33);
+        o.options->close();
+        QVERIFY2(o.Messages().empty(), c.executable);
+      }
+      QCOMPARE(ReadTextFile(SettingsFilePath(executable)).has_value(), !c.installed);
+      QCOMPARE(ReadTextFile(config_file).value_or("").find("BorderWidth=33\n") != std::string::npos,
+               c.installed);
+      ::chmod(QFile::encodeName(folder).constData(), 0755);
+    }
   }
 
   void TheMenuSwitchFollowsIntoTheBoxButIsStoredOnlyAtClose() {
