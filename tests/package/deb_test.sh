@@ -65,7 +65,7 @@ done
 if [[ -x $build/qel-image-tool ]]; then check "Depends names Qt's widgets" grep -q libqt6widgets6 <<<"$depends"; fi
 for library in libavif libheif libjxl libraw librsvg2; do
   check "Recommends names $library" grep -qE "(^|, )$library[0-9a-z.-]*(,|$)" <<<"$recommends"
-  check "Depends leaves $library to Recommends" bash -c '! grep -qE "(^|, )$1[0-9]" <<<"$2"' bash "$library" "$depends"
+  check "Depends leaves $library to Recommends" bash -c '! grep -qE "(^|, )$1[^ ,]*( |,|$)" <<<"$2"' bash "$library" "$depends"
 done
 
 # The contents: the installation under /usr, zsh's completions in its vendor folder.

@@ -1,6 +1,6 @@
 // What "cmake --install" puts under a prefix: both programs, runnable from there, the
-// viewer's desktop entry, icons and AppStream metainfo named by the application id, the
-// manual pages and the shell completions, each accepted by its validator.
+// viewer's desktop entry, icons and AppStream metainfo named by the application id, and
+// the manual pages, each accepted by its validator.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -98,7 +98,7 @@ TEST(Install, PrefixHoldsRunnableProgramsAndTheDesktopEntry) {
   EXPECT_EQ(output, "64x64");
 }
 
-TEST(Install, ManualPagesCompletionsMetainfoAndIconsPassTheirValidators) {
+TEST(Install, ManualPagesMetainfoAndIconsPassTheirValidators) {
   const Installed prefix;
   ASSERT_TRUE(prefix.Ok());
   std::string output;
@@ -112,19 +112,7 @@ TEST(Install, ManualPagesCompletionsMetainfoAndIconsPassTheirValidators) {
                          &output),
               0);
     EXPECT_EQ(output, "") << program;
-    EXPECT_EQ(RunCommand("MANWIDTH=80 man -l " + ShellQuote(page.string()) + " | head -n 4", &output), 0);
-    EXPECT_NE(output.find("NAME"), std::string::npos) << output;
-    for (const fs::path& completion :
-         {prefix / QEL_BASH_COMPLETION_DIR / program, prefix / QEL_ZSH_COMPLETION_DIR / ("_" + program),
-          prefix / QEL_FISH_COMPLETION_DIR / (program + ".fish")})
-      EXPECT_TRUE(test::FileExists(completion)) << completion;
   }
-  EXPECT_TRUE(test::FileExists(prefix / "share" / "doc" / "qel-image-tool" / "copyright"));
-  EXPECT_EQ(RunCommand("zcat " + ShellQuote((prefix / "share/doc/qel-image-tool/changelog.gz").string()) +
-                           " | head -n 1",
-                       &output),
-            0);
-  EXPECT_EQ(output, "qel-image-tool (" + std::string(QEL_VERSION) + ") unstable; urgency=medium\n");
   if (!HasViewer()) GTEST_SKIP() << "built without the viewer";
 
   // The viewer answers --help and --version without any display.
