@@ -108,7 +108,8 @@ TEST(Install, ManualPagesMetainfoAndIconsPassTheirValidators) {
     // man reports groff's and its own warnings on standard error; there must be none.
     const fs::path page = prefix / "share" / "man" / "man1" / (program + ".1.gz");
     ASSERT_TRUE(test::FileExists(page)) << page;
-    EXPECT_EQ(RunCommand("MANWIDTH=80 man --warnings -l " + ShellQuote(page.string()) + " 2>&1 >/dev/null",
+    EXPECT_EQ(RunCommand("LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l " + ShellQuote(page.string()) +
+                             " 2>&1 >/dev/null",
                          &output),
               0);
     EXPECT_EQ(output, "") << program;
