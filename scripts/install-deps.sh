@@ -9,13 +9,15 @@ build_packages=(
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libdeflate-dev libgif-dev libopenjp2-7-dev
   libwebp-dev libavif-dev libheif-dev libjxl-dev libraw-dev librsvg2-dev
   xdg-utils
+  librsvg2-bin
 )
 test_packages=(
   googletest libgtest-dev
   clang libclang-rt-dev clang-format
   imagemagick graphicsmagick netpbm libtiff-tools libopenjp2-tools python3-pil libvips-tools
   xvfb xdotool x11-utils x11-xserver-utils desktop-file-utils time emf2svg dbus-daemon
-  webp libavif-bin libheif-examples libjxl-tools librsvg2-bin
+  webp libavif-bin libheif-examples libjxl-tools
+  appstream man-db bsdextrautils lintian zsh fish
 )
 
 packages=("${build_packages[@]}")

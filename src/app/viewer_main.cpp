@@ -8,6 +8,7 @@
 
 #include "app/application.h"
 #include "app/form1.h"
+#include "app/viewer_help.h"
 #include "import/framework/format_registry.h"
 #include "platform/path_text.h"
 #include "platform/platform.h"
@@ -16,10 +17,14 @@
 namespace qel {
 
 int RunViewer(int argc, char** argv, const std::function<void(TForm1&)>& prepare) {
-  // Answered before any window system is needed. A picture file of that name can still
-  // be opened as ./--version.
+  // Answered before any window system is needed. A picture file of either name can
+  // still be opened as ./--version or ./--help.
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     std::printf("qel-image-tool %s\n", QEL_VERSION);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(ViewerHelpText().c_str(), stdout);
     return 0;
   }
   RegisterStartupFormats();
@@ -32,9 +37,10 @@ int RunViewer(int argc, char** argv, const std::function<void(TForm1&)>& prepare
     TApplication application(argc, argv);
     QApplication::setApplicationName(kApplicationTitle);
     QApplication::setApplicationVersion(QEL_VERSION);
-    // The installed desktop entry and icon (share/applications, share/icons).
-    QGuiApplication::setDesktopFileName("qel-image-tool");
-    QApplication::setWindowIcon(QIcon::fromTheme("qel-image-tool"));
+    // The installed desktop entry and icon (share/applications, share/icons), both
+    // named by the application id.
+    QGuiApplication::setDesktopFileName(QEL_APP_ID);
+    QApplication::setWindowIcon(QIcon::fromTheme(QEL_APP_ID));
     const std::unique_ptr<MessageBox> last_resort = MakeQtMessageBox();
     application.SetMessageBox(last_resort.get());
 

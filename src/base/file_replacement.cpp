@@ -70,7 +70,10 @@ void ReplaceFile(const std::string& name, const std::function<void(const Staging
   struct stat old {};
   const bool exists = ::stat(target.c_str(), &old) == 0;
   if (exists && S_ISDIR(old.st_mode)) ThrowCreateError(name, EISDIR);
-  // A file the user may not write stays protected, whatever its folder allows.
+  // A file the user may not write stays protected, whatever its folder allows; so does
+  // a file whose mode gives nobody the right to write it, also when the superuser runs
+  // us (the kernel would let root write anything).
+  if (exists && (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) ThrowCreateError(name, EACCES);
   if (exists && !MayWrite(target)) ThrowCreateError(name, errno);
   const std::string folder = FolderOf(target);
   const bool folder_writable = MayWrite(folder, X_OK);

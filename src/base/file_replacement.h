@@ -20,7 +20,8 @@ namespace qel {
 //   existing file instead, after room for it has been reserved: owner, mode and links
 //   stay as they were. The staging file of a folder the user may not write is made in
 //   the temporary folder.
-// - A file the user may not write is never replaced, nor a folder.
+// - A file the user may not write is never replaced, nor a folder, nor a file whose
+//   mode has no write bit for anyone (also when the superuser asks).
 // Errors: EFCreateError "Cannot create file "%s". %s" (full path, the system's reason)
 // when the file cannot be made or opened; EWriteError "Stream write error: %s" when the
 // data cannot be written; whatever fill throws. No staging file is left behind on any

@@ -1,6 +1,7 @@
 #include "options/settings_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
@@ -96,10 +97,19 @@ std::string SettingsFilePath(const std::string& executable_path) {
   return executable_path.substr(0, dot) + ".dat";
 }
 
+bool IsInstalledCopy(const std::string& executable_path) {
+  const std::string folder = FolderOf(executable_path);
+  if (NameOf(folder) == "bin") return true;
+  // Judged by the mode as well as by the kernel's answer, which is always yes for the
+  // superuser.
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
+  return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0;
+}
+
 SettingsLocation FindSettingsLocation(const std::string& executable_path) {
   const std::string beside = SettingsFilePath(executable_path);
-  const std::string folder = FolderOf(executable_path);
-  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return {beside, false};
+  if (!IsInstalledCopy(executable_path)) return {beside, false};
   const std::string config = ConfigHome();
   if (config.empty()) return {beside, false};
   return {config + (config.back() == '/' ? "" : "/") + kConfigSettingsName, true};

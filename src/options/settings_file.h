@@ -1,6 +1,6 @@
-// The settings file: INI text beside the executable, or in the user's configuration
-// folder when the executable's folder cannot be written. Read and written key by key in
-// memory; every line the program does not write stays exactly as it was.
+// The settings file: INI text in the user's configuration folder for an installed
+// copy, beside the executable for a copy run from a folder of its own. Read and written
+// key by key in memory; every line the program does not write stays exactly as it was.
 #pragma once
 
 #include <cstdint>
@@ -31,10 +31,17 @@ struct SettingsLocation {
   bool in_config_folder = false;  // its folder is made when the file is first written
 };
 
-// Where the options are kept: beside the executable (SettingsFilePath) when the
-// executable's folder can be written, as for a copy run from a folder of its own;
-// otherwise, as for an installed program, kConfigSettingsName under the user's
-// configuration folder ($XDG_CONFIG_HOME, else ~/.config).
+// Whether the executable is an installed copy rather than one run from a folder of its
+// own: it sits in a "bin" folder (the programs' folder of every installation prefix:
+// /usr/bin, /usr/local/bin, ~/.local/bin, /opt/NAME/bin), or its folder cannot be
+// written, judged by the folder's mode as well (no write bit for anyone), so that the
+// superuser is treated alike.
+bool IsInstalledCopy(const std::string& executable_path);
+
+// Where the options are kept: for an installed copy, kConfigSettingsName under the
+// user's configuration folder ($XDG_CONFIG_HOME, else ~/.config); for a copy run from a
+// folder of its own (a portable copy, a build folder), beside the executable
+// (SettingsFilePath). An installed copy never writes beside its executable.
 SettingsLocation FindSettingsLocation(const std::string& executable_path);
 
 // True when "usb", in any letter case, occurs anywhere in the executable's path: the

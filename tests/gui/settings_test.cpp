@@ -1,14 +1,16 @@
-// The settings file beside the executable, or in the user's configuration folder when
-// the executable's folder cannot be written: its name, the values read at start, the
-// six keys written at every close of the options window with every other line kept,
-// the removable-drive rule and the failed write.
+// The settings file beside the executable of a copy in a folder of its own, or in the
+// user's configuration folder for an installed copy: its name, the values read at
+// start, the six keys written at every close of the options window with every other
+// line kept, the removable-drive rule and the failed write.
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QTest>
 
+#include "base/paths.h"
 #include "gui/helpers/desktop_sandbox.h"
 #include "gui/helpers/options_fixture.h"
 #include "options/color_swatch.h"
@@ -208,7 +210,7 @@ class SettingsTest : public QObject {
     QCOMPARE(o.Doc().Options.BorderWidth, 40);
     QCOMPARE(ReadTextFile(o.SettingsPath()), std::optional<std::string>(stored));
 
-    OptionsViewer fresh("bin/qelusb");
+    OptionsViewer fresh("apps/qelusb");
     fresh.ShowOptions();
     fresh.options->close();
     QCOMPARE(ReadTextFile(fresh.SettingsPath()), std::nullopt);
@@ -254,6 +256,30 @@ class SettingsTest : public QObject {
     // The next start reads them from there.
     OptionsViewer again(program.Path() + "/qel-image-tool");
     QCOMPARE(again.options->SpinEdit1->Value(), 25);
+  }
+
+  void AnInstalledCopyKeepsItsOptionsInTheConfigurationFolder() {
+    // Also for the superuser, whom the kernel lets write any folder: a copy in a
+    // prefix's bin folder, or in a folder whose mode lets nobody write, is installed.
+    // (tests/x11/installed_copy_test.sh runs an installed viewer.)
+    DesktopSandbox desktop;
+    const std::string config_file = desktop.ConfigHome() + "/qel-image-tool/qel-image-tool.dat";
+    struct Case {
+      const char* executable;
+      unsigned folder_mode;
+      bool installed;
+    };
+    for (const Case c : {Case{"usr/bin/tool", 0755, true}, Case{"home/.local/bin/tool", 0700, true},
+                         Case{"closed/tool", 0555, true}, Case{"portable/tool", 0755, false}}) {
+      Folder root;
+      const std::string executable = root.Path(c.executable);
+      QVERIFY(QDir().mkpath(QFile::decodeName(FolderOf(executable).c_str())));
+      QVERIFY(::chmod(FolderOf(executable).c_str(), c.folder_mode) == 0);
+      QCOMPARE(IsInstalledCopy(executable), c.installed);
+      const SettingsLocation location = FindSettingsLocation(executable);
+      QCOMPARE(location.path, c.installed ? config_file : SettingsFilePath(executable));
+      ::chmod(FolderOf(executable).c_str(), 0755);
+    }
   }
 
   void TheMenuSwitchFollowsIntoTheBoxButIsStoredOnlyAtClose() {

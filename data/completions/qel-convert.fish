@@ -1,0 +1,33 @@
+# fish completion for qel-convert. The operations may be repeated; they apply left to
+# right.
+
+complete -c qel-convert -l help -d 'Print the usage and exit'
+complete -c qel-convert -l version -d 'Print the version and exit'
+complete -c qel-convert -l formats -d 'Print the format table'
+complete -c qel-convert -l info -r -d 'Print the size, decoding class and transparency'
+complete -c qel-convert -l reader -x -a import -d 'Read .gif and .png with the own readers'
+complete -c qel-convert -l overwrite -d 'Replace the output when it exists'
+complete -c qel-convert -l quality -x -d 'Quality of JPEG and lossy WebP files, 1-100'
+complete -c qel-convert -l lossless -d 'Write WebP files losslessly'
+complete -c qel-convert -s o -l output-dir -x -a '(__fish_complete_directories (commandline -ct))' -d 'Folder the batch writes to'
+complete -c qel-convert -l to -x -a 'bmp jp2 tga jpg jpeg jpe jfif png gif emf webp' -d 'Format the batch writes'
+complete -c qel-convert -s j -l jobs -x -d 'Files converted at a time'
+complete -c qel-convert -l resize -x -d 'Resample to WxH pixels or to P%'
+complete -c qel-convert -l filter -x -a 'Box Triangle Hermite Bell BSpline Lanczos3 Mitchell' -d 'Filter of the resizes after it'
+complete -c qel-convert -l sharpen-after-resize -d 'Sharpen after each later resize'
+complete -c qel-convert -l rotate-right -d 'Turn 90 degrees clockwise'
+complete -c qel-convert -l rotate-left -d 'Turn 90 degrees anticlockwise'
+complete -c qel-convert -l lighten -d 'Lighten by 10 percent'
+complete -c qel-convert -l darken -d 'Darken by 5 percent'
+complete -c qel-convert -l contrast-up -d 'Raise the contrast by 10 percent'
+complete -c qel-convert -l contrast-down -d 'Lower the contrast by 10 percent'
+complete -c qel-convert -l sharpen -d Sharpen
+complete -c qel-convert -l antialias -d Soften
+complete -c qel-convert -l gray -d 'Turn to grey'
+complete -c qel-convert -l sepia -d 'Turn to sepia'
+complete -c qel-convert -l draw-border -d 'Paint a frame over the edges'
+complete -c qel-convert -l add-border -d 'Shrink the picture into a frame'
+complete -c qel-convert -l frame-color -x -d 'Frame colour #RRGGBB of the borders after it'
+complete -c qel-convert -l line-color -x -d 'Line colour #RRGGBB of the borders after it'
+complete -c qel-convert -l border-width -x -d 'Width of the borders after it, 1-50'
+complete -c qel-convert -l crop -x -d 'Keep the rectangle X,Y,W,H'
