@@ -16,7 +16,7 @@ test_packages=(
   clang libclang-rt-dev clang-format
   imagemagick graphicsmagick netpbm libtiff-tools libopenjp2-tools python3-pil libvips-tools
   xvfb xdotool x11-utils x11-xserver-utils desktop-file-utils time emf2svg dbus-daemon
-  webp libavif-bin libheif-examples libjxl-tools
+  webp libavif-bin libheif-examples libjxl-tools e2fsprogs
   appstream man-db bsdextrautils lintian zsh fish
 )
 

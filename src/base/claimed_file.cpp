@@ -1,28 +1,59 @@
 #include "base/claimed_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <utility>
 
 #include "base/errors.h"
-#include "base/file_descriptor.h"
 
 namespace qel {
 
+namespace {
+
+// Whether the name still leads to the open file.
+bool NameHoldsFile(const std::string& path, int fd) {
+  struct stat held {
+  }, named{};
+  return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+         held.st_ino == named.st_ino;
+}
+
+}  // namespace
+
 std::optional<ClaimedFile> ClaimedFile::Claim(const std::string& path) {
-  const FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (fd.IsOpen()) return ClaimedFile(path);
-  if (errno != EEXIST) ThrowCreateError(path, errno);
-  return std::nullopt;
+  FileDescriptor fd;
+  int error = 0;
+  RemovedOnInterrupt listed([&]() -> std::string {
+    fd = FileDescriptor(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    error = errno;
+    return fd.IsOpen() ? path : std::string();
+  });
+  if (!fd.IsOpen()) {
+    if (error != EEXIST) ThrowCreateError(path, error);
+    return std::nullopt;
+  }
+  // In the moment before the lock another run may have taken the empty file for a
+  // leftover (StagingFile::CommitIfFreeOrEmpty): then the name is that run's.
+  if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 || !NameHoldsFile(path, fd.Get())) {
+    listed.Unlist();
+    return std::nullopt;
+  }
+  return ClaimedFile(path, std::move(fd), std::move(listed));
 }
 
 ClaimedFile::~ClaimedFile() {
-  if (!kept_) ::unlink(path_.c_str());
+  if (!listed_.Listed()) return;
+  listed_.Settle([this] {
+    if (NameHoldsFile(path_, fd_.Get())) ::unlink(path_.c_str());
+  });
 }
 
-ClaimedFile::ClaimedFile(ClaimedFile&& other) noexcept
-    : path_(std::move(other.path_)), kept_(std::exchange(other.kept_, true)) {}
+void ClaimedFile::Keep() {
+  listed_.Unlist();
+}
 
 }  // namespace qel

@@ -25,7 +25,17 @@ void ThrowCreateError(const std::string& name, int error) {
 }
 
 void ThrowWriteError(int error) {
-  throw EWriteError(std::string("Stream write error: ") + std::strerror(error));
+  const std::string reason = std::strerror(error);
+  throw EWriteError("Stream write error: " + reason, reason);
+}
+
+void NamingWriteErrors(const std::string& name, const std::function<void()>& write) {
+  try {
+    write();
+  } catch (const EWriteError& e) {
+    const std::string reason = e.Reason().empty() ? std::string(e.what()) : e.Reason();
+    throw EWriteError(FormatMessage("Cannot write file \"%s\". %s", {FullPath(name), reason}), reason);
+  }
 }
 
 }  // namespace qel

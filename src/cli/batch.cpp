@@ -8,11 +8,9 @@
 #include <filesystem>
 #include <mutex>
 #include <new>
-#include <optional>
 #include <set>
 #include <system_error>
 
-#include "base/claimed_file.h"
 #include "base/parallel.h"
 #include "base/paths.h"
 #include "cli/batch_plan.h"
@@ -60,8 +58,8 @@ class BatchReporter {
   void Summary(const BatchCounts& counts) {
     std::lock_guard lock(mutex_);
     bar_.Clear();
-    std::fprintf(stderr, "%d converted, %d failed, %d skipped\n", counts.converted, counts.failed,
-                 counts.skipped);
+    std::fprintf(stderr, "%d converted, %d converted with a warning, %d failed, %d skipped\n",
+                 counts.converted, counts.warned, counts.failed, counts.skipped);
   }
 
  private:
@@ -84,38 +82,49 @@ class FileObserver : public ProgressObserver {
  public:
   FileObserver(BatchReporter& reporter, const std::string& path) : reporter_(reporter), path_(path) {}
   void OnProgress(ProgressStage, int, const TRect&, std::string_view) override {}
-  void OnWarning(std::string_view text) override { reporter_.Warning(path_, text); }
+  void OnWarning(std::string_view text) override {
+    warned_ = true;
+    reporter_.Warning(path_, text);
+  }
+  bool Warned() const { return warned_; }
 
  private:
+  std::atomic<bool> warned_{false};
   BatchReporter& reporter_;
   const std::string& path_;
 };
 
-// Hands out the planned names when overwriting is off. A name is taken by creating its
-// file exclusively, so that nothing (another worker, another program) can have written
-// it in between; when something outside the batch took a planned name since, the next
-// member of its series that no input is planned for is used.
-class OutputClaims {
+// The names each output may take when overwriting is off: its planned name first, then,
+// should something outside the batch have taken that since, the next members of its
+// series that no input is planned for. A name is taken only when the file is complete,
+// in a step that never replaces anything (WriteNewFile), so that nothing (another
+// worker, another program) loses a file; an empty file left under a name by a batch that
+// was killed is not a picture and is written over.
+class OutputNames {
  public:
-  OutputClaims(const std::vector<OutputName>& names, const std::vector<std::string>& inputs) : names_(names) {
+  OutputNames(const std::vector<OutputName>& names, const std::vector<std::string>& inputs) : names_(names) {
     for (const OutputName& name : names) reserved_.insert(PathKey(name.Path()));
     for (const std::string& input : inputs) reserved_.insert(PathKey(input));
   }
 
-  ClaimedFile Claim(std::size_t index) {
-    std::lock_guard lock(mutex_);
-    const OutputName& name = names_[index];
-    for (unsigned n = name.number;; ++n) {
-      const std::string path = name.PathWith(n);
-      if (n != name.number && reserved_.count(PathKey(path))) continue;
-      if (std::optional<ClaimedFile> claimed = ClaimedFile::Claim(path)) return std::move(*claimed);
-    }
+  NewFileNames For(std::size_t index) const {
+    return {.at = [this, index](unsigned attempt) { return Candidate(index, attempt); },
+            .over_empty_leftovers = true};
   }
 
  private:
-  std::mutex mutex_;
+  std::string Candidate(std::size_t index, unsigned attempt) const {
+    const OutputName& name = names_[index];
+    unsigned n = name.number;
+    while (attempt > 0) {
+      ++n;
+      if (!reserved_.count(PathKey(name.PathWith(n)))) --attempt;
+    }
+    return name.PathWith(n);
+  }
+
   const std::vector<OutputName>& names_;
-  std::set<std::string> reserved_;
+  std::set<std::string> reserved_;  // read only once the workers run
 };
 
 void MakeFolder(const std::string& folder) {
@@ -135,7 +144,7 @@ class BatchRun {
         inputs_(inputs),
         names_(names),
         reporter_(int(inputs.files.size())),
-        claims_(names, inputs.files) {}
+        output_names_(names, inputs.files) {}
 
   BatchCounts Run() {
     // One file a task on the worker pool, this thread among the workers.
@@ -147,7 +156,7 @@ class BatchRun {
         // counted already.
       }
     });
-    BatchCounts counts{converted_.load(), failed_.load(), inputs_.skipped};
+    BatchCounts counts{converted_.load(), warned_.load(), failed_.load(), inputs_.skipped};
     reporter_.Summary(counts);
     return counts;
   }
@@ -156,11 +165,12 @@ class BatchRun {
   void Convert(std::size_t index) {
     const std::string& path = inputs_.files[index];
     std::string written, message;
-    bool converted = false;
+    bool converted = false, warned = false;
     try {
       reporter_.Started(path);
       FileObserver observer(reporter_, path);
       Picture picture = LoadInput(path, job_.import_reader, &observer);
+      warned = observer.Warned();
       OperationSettings settings;
       for (const Operation& step : job_.steps) step(picture, settings);
       written = Write(index, picture);
@@ -173,7 +183,7 @@ class BatchRun {
       message = "An unknown error occurred.";
     }
     if (converted) {
-      ++converted_;
+      ++(warned ? warned_ : converted_);
       reporter_.Written(written);
     } else {
       ++failed_;
@@ -183,18 +193,16 @@ class BatchRun {
 
   std::string Write(std::size_t index, const Picture& picture) {
     if (job_.overwrite) return SavePictureFile(names_[index].Path(), picture, true, job_.write_options);
-    ClaimedFile claimed = claims_.Claim(index);
-    SavePictureFile(claimed.Path(), picture, true, job_.write_options);
-    claimed.Keep();
-    return claimed.Path();
+    return SaveNewPictureFile(output_names_.For(index), picture, job_.write_options);
   }
 
   const BatchJob& job_;
   const BatchInputs& inputs_;
   const std::vector<OutputName>& names_;
   BatchReporter reporter_;
-  OutputClaims claims_;
+  OutputNames output_names_;
   std::atomic<int> converted_{0};
+  std::atomic<int> warned_{0};
   std::atomic<int> failed_{0};
 };
 

@@ -22,16 +22,19 @@ struct BatchJob {
 };
 
 struct BatchCounts {
-  int converted = 0;
+  int converted = 0;  // without a warning
+  int warned = 0;     // converted, with a reader's warning (a damaged file, say)
   int failed = 0;
   int skipped = 0;
 };
 
 // Creates the output folder (with its parents), gathers the inputs, chooses every
 // output name, then converts the files on a pool of workers. Each file written is
-// printed on standard output, each failure on standard error as "path: message"; the
-// summary line closes the run. A failure of one file does not stop the others. Throws
-// (before any file is converted) when the output folder cannot be made.
+// printed on standard output, each failure on standard error as "path: message", each
+// reader's warning as "path: Warning: text"; the summary line closes the run ("%d
+// converted, %d converted with a warning, %d failed, %d skipped"). A failure of one
+// file does not stop the others. Throws (before any file is converted) when the output
+// folder cannot be made.
 BatchCounts RunBatch(const BatchJob& job);
 
 }  // namespace qel::cli

@@ -27,9 +27,11 @@ int CountEntries(const std::string& folder) {
   return count;
 }
 
+// Something other than an empty regular file: such a file is the name taken by a batch
+// that was killed before it wrote the picture, and is written over.
 bool SomethingAt(const std::string& path) {
   struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
+  return ::lstat(path.c_str(), &st) == 0 && !(S_ISREG(st.st_mode) && st.st_size == 0);
 }
 
 // The file name without its extension.

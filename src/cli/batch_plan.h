@@ -39,7 +39,8 @@ struct OutputName {
 // The output of each input, in input order: folder/NAME.EXT, NAME being the input's file
 // name without its extension, unless an earlier input got that name, the name is
 // another input's path (which must not be replaced before it is read), or (overwrite
-// off) something exists at that path; then the next free member of the series.
+// off) something exists at that path (an empty regular file does not count: it is the
+// name a killed batch took and did not write); then the next free member of the series.
 std::vector<OutputName> PlanOutputNames(const std::vector<std::string>& inputs, const std::string& folder,
                                         const std::string& extension, bool overwrite);
 

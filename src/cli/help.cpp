@@ -45,13 +45,18 @@ const char* const kWritingTail =
     "\n"
     "                      (any other extension is refused and nothing is written).\n"
     "                      Without --overwrite an existing file is kept and a free name\n"
-    "                      OUTPUT[1], OUTPUT[2], ... is used instead. A file replaced\n"
-    "                      keeps its owner, mode and hard links.\n"
+    "                      OUTPUT[1], OUTPUT[2], ... is used instead, also when another\n"
+    "                      program takes the name while the picture is written. A file\n"
+    "                      replaced keeps its owner, mode and hard links. A symbolic\n"
+    "                      link that leads to no file is refused.\n"
     "  --overwrite         replace OUTPUT when it exists\n"
     "  --quality N         the quality of JPEG and lossy WebP files, 1 to 100\n"
     "                      (default 90)\n"
     "  --lossless          write WebP files losslessly\n"
-    "  The path actually written is printed on standard output.\n";
+    "  The path actually written is printed on standard output; a reader's warning\n"
+    "  (a damaged file still converted) on standard error, with exit status 0.\n"
+    "  Interrupted (SIGINT, SIGTERM, SIGHUP), qel-convert leaves no partly written\n"
+    "  file and exits with 128 + the signal's number (130, 143, 129).\n";
 
 const char* const kBatch =
     "\n"
@@ -78,10 +83,13 @@ const char* const kBatch =
     "  and no input is replaced before it has been read.\n"
     "  Each file written is printed on standard output; a file that fails is reported\n"
     "  on standard error as \"PATH: message\" and the batch goes on. At the end a line\n"
-    "  \"N converted, N failed, N skipped\" follows on standard error; skipped counts the\n"
-    "  entries of the folders given that were left out. The exit status is 1 when any\n"
-    "  file failed. On a terminal a progress line on standard error shows the files\n"
-    "  done and the file last started.\n";
+    "  \"N converted, N converted with a warning, N failed, N skipped\" follows on\n"
+    "  standard error: a file converted despite a reader's warning (printed as\n"
+    "  \"PATH: Warning: text\") counts apart, skipped counts the entries of the folders\n"
+    "  given that were left out. The exit status is 1 when any file failed. On a\n"
+    "  terminal a progress line on standard error shows the files done and the file\n"
+    "  last started. An empty file under an output's name (left by a batch that was\n"
+    "  killed) is written over, without --overwrite too.\n";
 
 }  // namespace
 

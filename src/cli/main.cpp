@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/interrupt_cleanup.h"
 #include "cli/arguments.h"
 #include "cli/batch.h"
 #include "cli/batch_plan.h"
@@ -110,6 +111,8 @@ int Run(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // An interrupted conversion leaves no half-made file behind.
+  qel::CleanUpOnInterrupt();
   std::vector<std::string> args(argv + 1, argv + argc);
   try {
     return Run(args);

@@ -166,6 +166,11 @@ TFileStream::TFileStream(const std::string& path, Mode mode) : path_(path), mode
   }
 }
 
+TFileStream::TFileStream(int fd) : mode_(Mode::kCreate) {
+  fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (fd_ < 0) ThrowWriteError(errno);
+}
+
 TFileStream::~TFileStream() {
   if (fd_ >= 0) {
     try {
@@ -217,7 +222,7 @@ void TFileStream::WriteAt(const std::uint8_t* data, std::size_t count, std::uint
   while (done < count) {
     ssize_t n = ::pwrite(fd_, data + done, count - done, off_t(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw EWriteError("Stream write error: " + SystemReason(n < 0 ? errno : ENOSPC));
+    if (n <= 0) ThrowWriteError(n < 0 ? errno : ENOSPC);
     done += std::size_t(n);
   }
 }

@@ -83,6 +83,9 @@ class TFileStream : public TStream {
   // kRead fails with EFOpenError "Cannot open file "%s". %s"; kCreate fails with
   // EFCreateError "Cannot create file "%s". %s" (the path, then the system's reason).
   TFileStream(const std::string& path, Mode mode);
+  // Writes (kCreate) into the open file that fd names, through a descriptor of its own;
+  // the caller keeps fd. Fails with EWriteError when fd cannot be taken over.
+  explicit TFileStream(int fd);
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;

@@ -1,7 +1,10 @@
 // The base below the imaging library: paths, the staging file's two ways of taking a
 // name, claimed names, the worker pool, and that the base includes nothing above it.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -13,6 +16,7 @@
 #include "base/claimed_file.h"
 #include "base/errors.h"
 #include "base/file_replacement.h"
+#include "base/interrupt_cleanup.h"
 #include "base/parallel.h"
 #include "base/paths.h"
 #include "base/staging_file.h"
@@ -48,9 +52,10 @@ TEST(Base, StagingFileTakesAFreeNameOrReplacesAndLeavesNothingBehind) {
   const std::string taken = (dir / "taken").string(), free = (dir / "free").string();
   test::WriteFileBytes(taken, {'o', 'l', 'd'});
   {
+    // The staging file has no name in the folder while it is written.
     StagingFile uncommitted(dir.Path().string(), taken, taken);
     WriteText(uncommitted, "new");
-    EXPECT_EQ(FolderEntries(dir.Path()).size(), 2u);
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"taken"});
   }
   {
     StagingFile staged(dir.Path().string(), taken, taken);
@@ -74,6 +79,66 @@ TEST(Base, StagingFileTakesAFreeNameOrReplacesAndLeavesNothingBehind) {
   } catch (const EFCreateError& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + (fs::current_path() / "none/x.png").string() +
                                          "\". No such file or directory");
+  }
+}
+
+TEST(Base, StagingFileTriesNamesUntilOneIsFreeAndTakesOverOnlyAbandonedEmptyFiles) {
+  TempDir dir;
+  const auto at = [&](const char* name) { return (dir / name).string(); };
+  test::WriteFileBytes(at("full"), {'o', 'l', 'd'});
+  test::WriteFileBytes(at("empty"), {});
+  fs::create_symlink("nowhere", dir / "link");
+  // An empty name that another run holds for the picture it is still writing.
+  std::optional<ClaimedFile> held = ClaimedFile::Claim(at("held"));
+  StagingFile staged(dir.Path().string(), at("x"), at("x"));
+  WriteText(staged, "new");
+  for (const char* name : {"full", "held", "link"})
+    EXPECT_FALSE(staged.CommitIfFreeOrEmpty(at(name))) << name;
+  EXPECT_FALSE(staged.CommitIfFree(at("empty")));
+  EXPECT_TRUE(staged.CommitIfFreeOrEmpty(at("empty")));
+  EXPECT_EQ(ReadFileBytes(at("empty")).size(), 3u);
+  EXPECT_EQ(ReadFileBytes(at("full")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+  EXPECT_TRUE(ReadFileBytes(at("held")).empty());
+  held.reset();
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"empty", "full", "link"}));
+}
+
+TEST(Base, InterruptsRemoveListedFilesAndEndWithTheSignalsStatus) {
+  const struct { int signal_number, status; } interrupts[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+  for (const auto& interrupt : interrupts) {
+    TempDir dir;
+    const pid_t child = ::fork();
+    if (child == 0) {
+      CleanUpOnInterrupt();
+      const auto make = [&](const char* name) {
+        return [path = (dir / name).string()] {
+          test::WriteFileBytes(path, {1});
+          return path;
+        };
+      };
+      RemovedOnInterrupt listed(make("listed"));
+      RemovedOnInterrupt settled(make("settled"));
+      settled.Settle([] {});
+      std::optional<ClaimedFile> claimed = ClaimedFile::Claim((dir / "claimed").string());
+      // A child of this process dies of the signal as usual.
+      const pid_t grandchild = ::fork();
+      if (grandchild == 0) ::_exit(::raise(interrupt.signal_number) == 0 ? 0 : 1);
+      int status = 0;
+      if (::waitpid(grandchild, &status, 0) != grandchild || !WIFSIGNALED(status)) ::_exit(1);
+      // An interrupt waits for the work that must not stop halfway.
+      WithoutInterrupts([&] {
+        ::raise(interrupt.signal_number);
+        ::usleep(100000);
+        test::WriteFileBytes(dir / "finished", {});
+      });
+      ::sleep(10);
+      ::_exit(2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == interrupt.status)
+        << interrupt.signal_number << ": " << status;
+    EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"finished", "settled"}));
   }
 }
 

@@ -116,7 +116,7 @@ TEST(CliBatch, FolderGivesTheRightOutputsCountsAndStatusWithAnyNumberOfWorkers) 
     EXPECT_NE(r->err.find("in/broken.png: "), std::string::npos) << r->err;
     EXPECT_NE(r->err.find("in/x.jp: Unknown picture file extension (.jp)\n"), std::string::npos) << r->err;
     // Hidden names, the subfolder and notes.txt are skipped.
-    EXPECT_TRUE(r->err.ends_with("3 converted, 2 failed, 3 skipped\n")) << r->err;
+    EXPECT_TRUE(r->err.ends_with("3 converted, 0 converted with a warning, 2 failed, 3 skipped\n")) << r->err;
     EXPECT_EQ(r->OutLines().size(), 3u);
     EXPECT_EQ(r->err.find('\r'), std::string::npos) << "no progress line on a pipe";
   }
@@ -143,7 +143,7 @@ TEST(CliBatch, FilesNamedAreTakenAsTheyAreAndAllSucceedingGivesStatusZero) {
   Result r = Convert(f.dir, "-o out --to bmp -j 1 in/d.png in/.hidden.png");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.OutLines(), (std::vector<std::string>{"out/d.bmp", "out/.hidden.bmp"}));
-  EXPECT_EQ(r.err, "2 converted, 0 failed, 0 skipped\n");
+  EXPECT_EQ(r.err, "2 converted, 0 converted with a warning, 0 failed, 0 skipped\n");
   EXPECT_TRUE(SamePixels(Load(f.dir / "out" / "d.bmp"), f.d));
 
   // A named file whose extension no reader claims fails with the loader's message; a
@@ -152,7 +152,7 @@ TEST(CliBatch, FilesNamedAreTakenAsTheyAreAndAllSucceedingGivesStatusZero) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("in/notes.txt: Unknown picture file extension (.txt)\n"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("in/missing.png: "), std::string::npos) << r.err;
-  EXPECT_TRUE(r.err.ends_with("0 converted, 2 failed, 0 skipped\n")) << r.err;
+  EXPECT_TRUE(r.err.ends_with("0 converted, 0 converted with a warning, 2 failed, 0 skipped\n")) << r.err;
   EXPECT_EQ(Entries(f.dir / "out"), (std::vector<std::string>{".hidden.bmp", "d.bmp"}));
 
   // After "--" a name that begins with "-" is a file, not an option.
@@ -266,7 +266,8 @@ TEST(CliBatch, ProgressLineOnATerminalOnlyCutToItsWidth) {
   EXPECT_NE(wide.find("\r5/5 [====================]"), std::string::npos) << wide;
   // Every failure and the summary start on a wiped line.
   EXPECT_NE(wide.find("\rin/x.jp: Unknown"), std::string::npos) << wide;
-  EXPECT_NE(wide.find("\r3 converted, 2 failed, 3 skipped"), std::string::npos) << wide;
+  EXPECT_NE(wide.find("\r3 converted, 0 converted with a warning, 2 failed, 3 skipped"), std::string::npos)
+      << wide;
 
   const std::string narrow = OnTerminal(f.dir, "-o out2 -j 2 --to png in", 12);
   std::size_t longest = 0;

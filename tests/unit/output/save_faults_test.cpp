@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "imaging/errors.h"
+#include "output/picture_writers.h"
 #include "output/save_picture_file.h"
 #include "support/test_support.h"
 #include "unit/output/writer_helpers.h"
@@ -257,10 +259,10 @@ TEST(SaveFaults, FullDiskKeepsTheOldFileAndLeavesNoTemporaryFile) {
     WriteFileBytes(target, kOldBytes);
     for (bool overwrite : {true, false}) {
       const SaveOutcome outcome = TrySave(target, BigPicture(), overwrite);
-      EXPECT_EQ(outcome.message, "Stream write error: No space left on device") << ext;
-      EXPECT_EQ(outcome.name_used,
-                overwrite ? target : (disk.Path() / (std::string("old[1]") + ext)).string())
-          << ext;
+      const std::string attempted =
+          overwrite ? target : (disk.Path() / (std::string("old[1]") + ext)).string();
+      EXPECT_EQ(outcome.message, "Cannot write file \"" + attempted + "\". No space left on device") << ext;
+      EXPECT_EQ(outcome.name_used, attempted) << ext;
       EXPECT_EQ(FolderEntries(disk.Path()), std::vector<std::string>{name}) << ext;
     }
     EXPECT_EQ(ReadFileBytes(target), kOldBytes) << ext;
@@ -271,6 +273,62 @@ TEST(SaveFaults, FullDiskKeepsTheOldFileAndLeavesNoTemporaryFile) {
     EXPECT_GT(fs::file_size(small), 0u) << ext;
     fs::remove(small);
   }
+}
+
+// A file system of the given kind in an image file, mounted through a loop device.
+class LoopFileSystem {
+ public:
+  LoopFileSystem(const std::string& type, int kilobytes) {
+    fs::create_directory(dir_ / "mnt");
+    const std::string in_dir = "cd " + test::ShellQuote(dir_.Path().string()) + " && ";
+    mounted_ = ::geteuid() == 0 &&
+               test::RunCommand(in_dir + "truncate -s " + std::to_string(kilobytes) + "K image && mkfs." +
+                                    type + " -q -F -m 0 image && mount -o loop image mnt",
+                                &why_) == 0;
+    if (::geteuid() != 0) why_ = "mounting needs the superuser";
+  }
+  ~LoopFileSystem() {
+    if (mounted_) test::RunCommand("umount " + test::ShellQuote(Path().string()));
+  }
+  LoopFileSystem(const LoopFileSystem&) = delete;
+  LoopFileSystem& operator=(const LoopFileSystem&) = delete;
+  bool Mounted() const { return mounted_; }
+  const std::string& WhyNot() const { return why_; }
+  fs::path Path() const { return dir_ / "mnt"; }
+
+ private:
+  TempDir dir_;
+  bool mounted_ = false;
+  std::string why_;
+};
+
+TEST(SaveFaults, FullDiskWhileWritingInPlaceOnAFileSystemWithoutFallocateKeepsTheOldFile) {
+  LoopFileSystem disk("ext2", 2048);
+  if (!disk.Mounted()) GTEST_SKIP() << "no small ext2 file system here: " << disk.WhyNot();
+  // A file with a second name is written in place, after its staging file is complete.
+  const fs::path old = disk.Path() / "old.png", other = disk.Path() / "other.png";
+  WriteFileBytes(old, kOldBytes);
+  ASSERT_EQ(::link(old.c_str(), other.c_str()), 0);
+  TMemoryStream encoded;
+  WritePng(BigPicture(), encoded);
+  const std::size_t size = encoded.TakeBytes().size();
+  // Room for the staging file, not for a second copy of it.
+  struct statvfs room {};
+  ASSERT_EQ(::statvfs(disk.Path().c_str(), &room), 0);
+  const std::size_t free = std::size_t(room.f_bavail) * room.f_bsize;
+  ASSERT_GT(free, size * 3 / 2);
+  WriteFileBytes(disk.Path() / "filler", std::vector<std::uint8_t>(free - size * 3 / 2, 1));
+
+  const SaveOutcome outcome = TrySave(old.string(), BigPicture(), true);
+  EXPECT_EQ(outcome.message, "Cannot write file \"" + old.string() + "\". No space left on device");
+  EXPECT_EQ(ReadFileBytes(old), kOldBytes);
+  EXPECT_EQ(fs::file_size(other), kOldBytes.size());
+  EXPECT_EQ(FolderEntries(disk.Path()),
+            (std::vector<std::string>{"filler", "lost+found", "old.png", "other.png"}));
+  // With room, both names show the new picture.
+  fs::remove(disk.Path() / "filler");
+  EXPECT_EQ(TrySave(old.string(), BigPicture(), true).message, "");
+  EXPECT_EQ(fs::file_size(other), size);
 }
 
 }  // namespace
