@@ -51,7 +51,7 @@ class PortalScreenshot final : public ScreenshotSource {
   PortalScreenshot(QDBusConnection bus, std::chrono::milliseconds answer_time)
       : bus_(std::move(bus)), answer_time_(answer_time) {}
 
-  QImage TakeScreenshot() override {
+  QImage TakeScreenshot(bool interactive) override {
     if (!bus_.isConnected()) return {};
     // The request's object path is known before the call, so that its answer cannot
     // come before we listen for it: the sender's name without ':' and with '.' as '_',
@@ -69,7 +69,7 @@ class PortalScreenshot final : public ScreenshotSource {
                                                        QStringLiteral("Screenshot"));
     const QVariantMap options{{QStringLiteral("handle_token"), token},
                               {QStringLiteral("modal"), false},
-                              {QStringLiteral("interactive"), false}};
+                              {QStringLiteral("interactive"), interactive}};
     call << QString() << options;
     const int call_timeout = int(answer_time_.count());
     QDBusPendingCallWatcher watcher(bus_.asyncCall(call, call_timeout));

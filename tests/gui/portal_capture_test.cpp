@@ -65,14 +65,16 @@ class ScriptedPortal : public QObject {
     bus_.registerService("org.freedesktop.portal.Desktop");
   }
   int calls = 0;
+  bool interactive = false;
 
  public slots:
   QDBusObjectPath Screenshot(const QString&, const QVariantMap& options, const QDBusMessage& message) {
     ++calls;
+    interactive = options.value("interactive").toBool();
     const QString handle = "/org/freedesktop/portal/desktop/request/" +
                            message.service().mid(1).replace('.', '_') + "/" +
                            options.value("handle_token").toString();
-    if (answer_ != kSilence && !options.value("interactive").toBool()) {
+    if (answer_ != kSilence) {
       QTimer::singleShot(10, this, [this, handle] {
         QDBusMessage response =
             QDBusMessage::createSignal(handle, "org.freedesktop.portal.Request", "Response");
@@ -88,6 +90,24 @@ class ScriptedPortal : public QObject {
   QDBusConnection bus_;
   QString file_;
   Answer answer_;
+};
+
+// Counts the events of a type that reach a widget.
+class EventCounter final : public QObject {
+ public:
+  EventCounter(QWidget* widget, QEvent::Type type, int& count) : type_(type), count_(count) {
+    widget->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == type_) ++count_;
+    return false;
+  }
+
+ private:
+  QEvent::Type type_;
+  int& count_;
 };
 
 // The desktop of the offscreen platform as a pattern: the point (x, y) has red x,
@@ -112,15 +132,12 @@ class PortalCaptureTest : public QObject {
 
   void TheWindowsAreaIsCutFromThePortalsDesktop_data() {
     QTest::addColumn<int>("scale");
-    QTest::addColumn<bool>("wayland");
-    QTest::newRow("Wayland session") << 1 << true;
-    QTest::newRow("device pixels") << 2 << true;
-    QTest::newRow("X grab sees a black desktop") << 1 << false;
+    QTest::newRow("Wayland session") << 1;
+    QTest::newRow("device pixels") << 2;
   }
 
   void TheWindowsAreaIsCutFromThePortalsDesktop() {
     QFETCH(int, scale);
-    QFETCH(bool, wayland);
     PrivateBus bus;
     QVERIFY(bus.Running());
     QTemporaryDir folder;
@@ -128,16 +145,101 @@ class PortalCaptureTest : public QObject {
                           ScriptedPortal::kFile);
     auto black = std::make_unique<ScriptedScreen>();
     const std::vector<QRect>& direct_grabs = black->grabs;
-    const std::unique_ptr<ScreenGrabber> grabber =
-        MakeSessionScreenGrabber(std::move(black), MakePortalScreenshot(bus.Connect("client")), wayland);
+    const std::unique_ptr<ScreenGrabber> grabber = MakeSessionScreenGrabber(
+        std::move(black), MakePortalScreenshot(bus.Connect("client")), SessionKind::kXwayland);
     const Picture shot = grabber->Grab(QRect(100, 50, 300, 225));
     QCOMPARE(shot.Pixel(0, 0), RGBColor(100, 50, 150));
     QCOMPARE(shot.Pixel(299, 224), RGBColor(399 % 256, 274 % 256, (399 + 274) % 256));
     QVERIFY(!grabber->ReadsLive());
-    // The direct grab was asked for the area and, as that was black, for the whole
-    // desktop; then never again. In a Wayland session not at all.
-    QCOMPARE(direct_grabs.size(), std::size_t(wayland ? 0 : 2));
+    QVERIFY(grabber->KnowsWindowPlace());
+    // The X server of a Wayland session sees none of the other windows: never asked.
+    QVERIFY(direct_grabs.empty());
     QCOMPARE(portal.calls, 1);
+    QVERIFY(!portal.interactive);
+  }
+
+  // The session decides, never the pixels: an X desktop may be black (a fresh
+  // workspace), and its capture is that black picture.
+  void AnXSessionGrabsTheScreenWhatItShows() {
+    PrivateBus bus;
+    QVERIFY(bus.Running());
+    QTemporaryDir folder;
+    ScriptedPortal portal(bus.Connect("portal"), WriteDesktopShot(folder.path(), 1), ScriptedPortal::kFile);
+    auto black = std::make_unique<ScriptedScreen>();
+    const std::vector<QRect>& direct_grabs = black->grabs;
+    const std::unique_ptr<ScreenGrabber> grabber = MakeSessionScreenGrabber(
+        std::move(black), MakePortalScreenshot(bus.Connect("client")), SessionKind::kX11);
+    const Picture shot = grabber->Grab(QRect(100, 50, 30, 20));
+    QVERIFY(SamePixels(shot, PlainPicture(30, 20, RGBColor(0, 0, 0))));
+    QCOMPARE(direct_grabs, std::vector<QRect>({QRect(100, 50, 30, 20)}));
+    QVERIFY(grabber->ReadsLive());
+    QCOMPARE(portal.calls, 0);
+  }
+
+  void TheSessionComesFromThePlatformAndTheEnvironment_data() {
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<QString>("wayland_display");
+    QTest::addColumn<QString>("session_type");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("X server") << "xcb"
+                              << ""
+                              << "x11" << int(SessionKind::kX11);
+    QTest::newRow("no session type") << "xcb"
+                                     << ""
+                                     << "" << int(SessionKind::kX11);
+    QTest::newRow("X server of a Wayland session") << "xcb"
+                                                   << "wayland-0"
+                                                   << "wayland" << int(SessionKind::kXwayland);
+    QTest::newRow("session type only") << "xcb"
+                                       << ""
+                                       << "wayland" << int(SessionKind::kXwayland);
+    QTest::newRow("display only") << "xcb"
+                                  << "wayland-1"
+                                  << "" << int(SessionKind::kXwayland);
+    QTest::newRow("Wayland") << "wayland"
+                             << "wayland-0"
+                             << "wayland" << int(SessionKind::kWayland);
+    QTest::newRow("Wayland with EGL") << "wayland-egl"
+                                      << ""
+                                      << "" << int(SessionKind::kWayland);
+  }
+
+  void TheSessionComesFromThePlatformAndTheEnvironment() {
+    QFETCH(QString, platform);
+    QFETCH(QString, wayland_display);
+    QFETCH(QString, session_type);
+    QFETCH(int, kind);
+    const std::string p = platform.toStdString(), d = wayland_display.toStdString(),
+                      t = session_type.toStdString();
+    QCOMPARE(int(SessionKindOf(p, d, t)), kind);
+  }
+
+  // Through Wayland itself the window does not know where it is: the capture lets the
+  // user pick the area in the desktop's tool, and the window is never hidden (it could
+  // come back elsewhere).
+  void ThroughWaylandTheUserPicksTheArea() {
+    PrivateBus bus;
+    QVERIFY(bus.Running());
+    QTemporaryDir folder;
+    ScriptedPortal portal(bus.Connect("portal"), WriteDesktopShot(folder.path(), 1), ScriptedPortal::kFile);
+    Folder pictures;
+    ScriptedPlatform services;
+    services.platform.screen =
+        MakeSessionScreenGrabber(std::make_unique<ScriptedScreen>(),
+                                 MakePortalScreenshot(bus.Connect("client")), SessionKind::kWayland);
+    TForm1 form(std::move(services.platform), pictures.Picture("keep.bmp", PatternPicture(30, 20)));
+    form.show();
+    int hidden = 0;
+    EventCounter hides(&form, QEvent::Hide, hidden);
+    QTest::keyClick(&form, Qt::Key_C, Qt::AltModifier);
+    QVERIFY(services.messages->shown.empty());
+    QCOMPARE(portal.calls, 1);
+    QVERIFY(portal.interactive);
+    QCOMPARE(hidden, 0);
+    const QSize desktop = QGuiApplication::primaryScreen()->virtualGeometry().size();
+    QCOMPARE(form.Document().Current().Width(), desktop.width());
+    QCOMPARE(form.Document().Current().Pixel(7, 5), RGBColor(7, 5, 12));
+    QVERIFY(SamePixels(form.Document().UndoPicture(), PatternPicture(30, 20)));
   }
 
   void WithoutAnAnsweringPortalCaptureSaysSoAndChangesNothing_data() {
@@ -158,7 +260,7 @@ class PortalCaptureTest : public QObject {
     ScriptedPlatform services;
     services.platform.screen = MakeSessionScreenGrabber(
         std::make_unique<ScriptedScreen>(),
-        MakePortalScreenshot(bus.Connect("client"), std::chrono::milliseconds(500)), true);
+        MakePortalScreenshot(bus.Connect("client"), std::chrono::milliseconds(500)), SessionKind::kXwayland);
     TForm1 form(std::move(services.platform), folder.Picture("keep.bmp", PatternPicture(30, 20)));
     form.show();
     QTest::keyClick(&form, Qt::Key_C, Qt::AltModifier);
