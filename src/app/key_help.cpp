@@ -1,5 +1,6 @@
 #include "app/key_help.h"
 
+#include <QDialogButtonBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScrollArea>
@@ -16,10 +17,10 @@ namespace {
 // The window's own keys and the mouse gestures, which no table of commands holds.
 const std::vector<KeyHelpRow>& WindowKeysAndGestures() {
   static const std::vector<KeyHelpRow> rows = {
-      {"Up", "Next picture of the list (from the last one back to the first)"},
+      {"Up", "Next picture of the list"},
       {"Down", "Previous picture of the list"},
       {"Delete", "Take the picture off the list (the file stays on disk)"},
-      {"Alt+drag or Shift+drag", "Select an area; release the button while holding the key to crop"},
+      {"Alt+drag or Shift+drag", "Crop: release the button while still holding the key"},
       {"Double-click top-left corner", "Paste image"},
       {"Double-click bottom-left corner", "Undo last change"},
       {"Double-click top-right corner", "Options"},
@@ -70,10 +71,13 @@ TKeyHelp::TKeyHelp(QWidget* parent) : QDialog(parent) {
   auto* scroll = new QScrollArea;
   scroll->setWidget(text);
   scroll->setWidgetResizable(true);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
   auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(scroll);
-  resize(560, 480);
+  layout->addWidget(buttons);
+  resize(600, 480);
 }
 
 void TKeyHelp::keyPressEvent(QKeyEvent* event) {
