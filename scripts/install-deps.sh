@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
+  qt6-base-dev qt6-qpa-plugins qt6-wayland fonts-dejavu-core
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libdeflate-dev libgif-dev libopenjp2-7-dev
   libwebp-dev libavif-dev libheif-dev libjxl-dev libraw-dev librsvg2-dev
   xdg-utils
@@ -15,7 +15,7 @@ test_packages=(
   googletest libgtest-dev
   clang libclang-rt-dev clang-format
   imagemagick graphicsmagick netpbm libtiff-tools libopenjp2-tools python3-pil libvips-tools
-  xvfb xdotool x11-utils x11-xserver-utils desktop-file-utils time emf2svg dbus-daemon
+  xvfb xdotool x11-utils x11-xserver-utils openbox weston desktop-file-utils time emf2svg dbus-daemon
   webp libavif-bin libheif-examples libjxl-tools e2fsprogs
   appstream man-db bsdextrautils lintian zsh fish
 )

@@ -13,6 +13,7 @@
 #include "app/command_table.h"
 #include "app/image_rect.h"
 #include "app/progress_bar.h"
+#include "app/zoom_levels.h"
 #include "imaging/picture_container.h"
 #include "platform/path_text.h"
 
@@ -33,7 +34,8 @@ TForm1::TForm1(Platform platform, std::optional<std::string> start_file, QWidget
   scroll_->setFrameShape(QFrame::NoFrame);
   scroll_->setFocusPolicy(Qt::NoFocus);
   scroll_->setWidgetResizable(false);
-  scroll_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // A picture smaller than the window sits in its middle.
+  scroll_->setAlignment(Qt::AlignCenter);
   scroll_->viewport()->setAutoFillBackground(true);
   scroll_->viewport()->setBackgroundRole(QPalette::Window);
   scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -48,6 +50,11 @@ TForm1::TForm1(Platform platform, std::optional<std::string> start_file, QWidget
   connect(img_, &TImageRect::MouseMove, this, &TForm1::ImgMouseMove);
   connect(img_, &TImageRect::MouseUp, this, &TForm1::ImgMouseUp);
   connect(img_, &TImageRect::DoubleClick, this, &TForm1::ImgDblClick);
+  // A drag over a picture larger than the window moves it; unzoomed, the scroll bars do.
+  connect(img_, &TImageRect::DragPan, this, [this](QPoint distance) {
+    scroll_->horizontalScrollBar()->setValue(scroll_->horizontalScrollBar()->value() - distance.x());
+    scroll_->verticalScrollBar()->setValue(scroll_->verticalScrollBar()->value() - distance.y());
+  });
 
   progress_bar_ = new TProgressBar(this);  // above the scroll area, hidden until needed
 
@@ -105,8 +112,31 @@ void TForm1::SetOptionValues(const TOptionValues& values, bool overwrite_files) 
 
 void TForm1::LayoutChildren() {
   scroll_->setGeometry(rect());
-  // While fitting, the control fills the client area (no scroll bar is ever shown then).
-  if (img_->Aligned()) img_->setGeometry(0, 0, width(), height());
+  // While fitting or zoomed, the control fills the client area (no scroll bar is ever
+  // shown then).
+  if (img_->Aligned() || img_->Zoomed()) img_->setGeometry(0, 0, width(), height());
+}
+
+void TForm1::ApplyViewLayout() {
+  const bool fills = img_->Aligned() || img_->Zoomed();
+  const Qt::ScrollBarPolicy bars = fills ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+  scroll_->setHorizontalScrollBarPolicy(bars);
+  scroll_->setVerticalScrollBarPolicy(bars);
+  if (!fills) img_->SetAligned(false);
+  LayoutChildren();
+}
+
+void TForm1::EndZoom() {
+  if (!img_->Zoomed()) return;
+  img_->ResetZoom();
+  ApplyViewLayout();
+}
+
+void TForm1::ShowNewPicture(Picture&& picture) {
+  document_.Current() = std::move(picture);
+  if (document_.Current().Empty()) document_.Current().Clear();
+  EndZoom();
+  PictureChanged();
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
@@ -117,11 +147,14 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 
 QString TForm1::TitleText() const {
   const TRect d = img_->DrawRect();
-  return QStringLiteral("%1 x %2 pix [%3] (%4)")
-      .arg(d.right)
-      .arg(d.bottom)
-      .arg(qsizetype(document_.FileList.size()))
-      .arg(QStringFromPath(ExtractFileName(document_.CurrentFileName)));
+  QString title = QStringLiteral("%1 x %2 pix [%3] (%4)")
+                      .arg(d.right)
+                      .arg(d.bottom)
+                      .arg(qsizetype(document_.FileList.size()))
+                      .arg(QStringFromPath(ExtractFileName(document_.CurrentFileName)));
+  // Only a view the user zoomed says so: the fit keeps the title as it always was.
+  if (img_->Zoomed()) title += QStringLiteral(" - %1%").arg(ZoomPercent(img_->ViewScale()));
+  return title;
 }
 
 void TForm1::FormResize() {
@@ -149,9 +182,8 @@ QSize TForm1::ClientSize() const {
   return scroll_->viewport()->size();
 }
 
-QPoint TForm1::ScrollShift() const {
-  if (!HasScrollBars()) return {};
-  return {scroll_->horizontalScrollBar()->value(), scroll_->verticalScrollBar()->value()};
+QPoint TForm1::ControlShift() const {
+  return img_->mapTo(scroll_->viewport(), img_->WidgetPoint({0, 0}));
 }
 
 void TForm1::PictureChanged() {
@@ -160,12 +192,11 @@ void TForm1::PictureChanged() {
 
 void TForm1::Fittowindow1Click() {
   const bool fit = Checked("Fittowindow1");
+  // The switch brings back the view it names, also from a zoomed one.
+  img_->ResetZoom();
   img_->SetProportional(fit);
   img_->SetAligned(fit);
-  const Qt::ScrollBarPolicy bars = fit ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
-  scroll_->setHorizontalScrollBarPolicy(bars);
-  scroll_->setVerticalScrollBarPolicy(bars);
-  LayoutChildren();
+  ApplyViewLayout();
   FormResize();
 }
 

@@ -190,6 +190,26 @@ class TForm1 : public QWidget, public OptionsHost {
   bool AlphaBlend() const { return alpha_blend_; }
   int AlphaBlendValue() const { return alpha_blend_value_; }
 
+  // --- View: zoom, pan, full screen and the key help (form1_view.cpp) ---
+  // Back to the fit the switches give, with "Fit image to window" on.
+  void ZoomToFit();
+  // Zooms to the scale (device pixels per picture pixel), keeping the picture point
+  // under the anchor (a point of the client area) where it is. Does nothing to an
+  // empty picture.
+  void ZoomAround(double scale, QPoint anchor);
+  // One zoom level in or out around the mouse pointer when it is over the client area,
+  // else around the client area's centre.
+  void ZoomIn();
+  void ZoomOut();
+  void ZoomActualSize();
+  // The wheel turned with Ctrl held, by Qt's angle (120 a notch), at a point of the
+  // client area.
+  void ZoomByWheel(int angle, QPoint at);
+  void ToggleFullScreen();
+  // Shows the window that lists every key and gesture, or closes it when it is shown.
+  void ToggleKeyHelp();
+  QWidget* KeyHelp() const;
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -221,8 +241,18 @@ class TForm1 : public QWidget, public OptionsHost {
   // repaints and refreshes the title (when asked for), on failure too.
   void ChangePicture(bool undo_copy, bool refresh_title, const std::function<void(Picture&)>& operation);
   void SetAlphaBlend(bool on);
-  // The scroll offsets between the control and the window, zero without scroll bars.
-  QPoint ScrollShift() const;
+  // Where the control's point (0, 0) lies in the client area (the picture's top-left
+  // corner; moved by the scroll bars when they are shown).
+  QPoint ControlShift() const;
+  // The view keys: zoom, full screen, help; false for any other key.
+  bool ViewKeyDown(int qt_key, std::uint16_t virtual_key, Qt::KeyboardModifiers modifiers);
+  // Leaves the zoom for the fit the switches give and lays the control out for it.
+  void EndZoom();
+  // Lays the control out for the view: it fills the client area while fitting or
+  // zoomed, and scroll bars show only for an unzoomed picture at its own size.
+  void ApplyViewLayout();
+  // Makes the picture the current one, shown as a new picture is (fitted, not zoomed).
+  void ShowNewPicture(Picture&& picture);
 
   Platform platform_;
   TDocument document_;
@@ -237,6 +267,9 @@ class TForm1 : public QWidget, public OptionsHost {
   std::function<void(const Picture&)> command_observer_;
   bool alpha_blend_ = false;
   int alpha_blend_value_ = 200;
+  // Wheel angle turned with Ctrl held that has not made a zoom step yet.
+  int zoom_wheel_angle_ = 0;
+  QPointer<QWidget> key_help_;
 };
 
 }  // namespace qel

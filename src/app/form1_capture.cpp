@@ -24,7 +24,8 @@ constexpr int kBlendStep = 5;
 constexpr int kBlendLowest = 150;
 constexpr int kBlendHighest = 250;
 
-// Sees the wheel turned anywhere over the window, and lets the widgets have it after.
+// Sees the wheel turned anywhere over the window, and lets the widgets have it after;
+// turned with Ctrl held it zooms as well, and the widgets do not see it.
 class WheelWatcher final : public QObject {
  public:
   WheelWatcher(TForm1* form) : QObject(form), form_(form) {}
@@ -32,11 +33,18 @@ class WheelWatcher final : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Wheel) {
-      const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+      const auto* wheel = static_cast<QWheelEvent*>(event);
+      const int delta = wheel->angleDelta().y();
       form_->Guarded([&] {
         if (delta < 0) form_->FormMouseWheelDown();
         if (delta > 0) form_->FormMouseWheelUp();
       });
+      if (wheel->modifiers() & Qt::ControlModifier) {
+        const QWidget* client = form_->ScrollArea()->viewport();
+        const QPoint at = client->mapFromGlobal(wheel->globalPosition()).toPoint();
+        form_->Guarded([&] { form_->ZoomByWheel(delta, at); });
+        return true;
+      }
     }
     return QObject::eventFilter(watched, event);
   }
@@ -45,12 +53,14 @@ class WheelWatcher final : public QObject {
   TForm1* form_;
 };
 
-// Shows the window again however the capture ends.
+// Shows the window again however the capture ends, where it was: a window manager may
+// otherwise place a window that comes back anew.
 class ShowAgain {
  public:
-  explicit ShowAgain(QWidget* window) : window_(window) {}
+  explicit ShowAgain(QWidget* window) : window_(window), place_(window->pos()) {}
   ~ShowAgain() {
     window_->show();
+    if (window_->pos() != place_) window_->move(place_);
     window_->activateWindow();
   }
   ShowAgain(const ShowAgain&) = delete;
@@ -58,6 +68,7 @@ class ShowAgain {
 
  private:
   QWidget* window_;
+  QPoint place_;
 };
 
 }  // namespace
@@ -85,6 +96,15 @@ void TForm1::CaptureUnderWindow() {
   // start elsewhere, but what lies under the window is what the user aimed at.
   const QRect area(scroll_->viewport()->mapToGlobal(QPoint(0, 0)), ClientSize());
   Picture shot;
+  if (!platform_.screen->KnowsWindowPlace()) {
+    // Nothing tells the window where it is: the user picks the area in the desktop's
+    // screenshot tool, and the window stays where it is (hidden, it might come back
+    // elsewhere).
+    shot = platform_.screen->PickArea();
+    TakeUndoCopy();
+    ShowNewPicture(std::move(shot));
+    return;
+  }
   {
     ShowAgain show_again(this);
     hide();
@@ -95,9 +115,7 @@ void TForm1::CaptureUnderWindow() {
     shot = platform_.screen->Grab(area);
     TakeUndoCopy();
     resize(width() + kCaptureNudge, height());
-    document_.Current() = std::move(shot);
-    if (document_.Current().Empty()) document_.Current().Clear();
-    PictureChanged();
+    ShowNewPicture(std::move(shot));
     resize(width() - kCaptureNudge, height());
   }
 }

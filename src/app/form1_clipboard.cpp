@@ -25,6 +25,7 @@ void TForm1::Paste() {
   if (!bitmap) return;
   TakeUndoCopy();
   document_.ReplacePicture(std::move(*bitmap));
+  EndZoom();
   PictureChanged();
   FormResize();
 }
@@ -36,6 +37,7 @@ void TForm1::Pasteimage1Click() {
 void TForm1::Clearimage1Click() {
   TakeUndoCopy();
   document_.ClearPicture();
+  EndZoom();
   PictureChanged();
   FormResize();
 }

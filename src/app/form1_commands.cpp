@@ -4,10 +4,12 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScrollArea>
 #include <stdexcept>
 
 #include "app/command_table.h"
 #include "app/form1.h"
+#include "app/image_rect.h"
 #include "app/shortcut_keys.h"
 
 namespace qel {
@@ -155,6 +157,8 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
   bool consumed = false;
   Guarded([&] { consumed = DispatchShortcut(ShortcutCode(virtual_key, modifiers)); });
   if (consumed) return;
+  Guarded([&] { consumed = ViewKeyDown(event->key(), virtual_key, modifiers); });
+  if (consumed) return;
   if (virtual_key == 0) {
     QWidget::keyPressEvent(event);
     return;
@@ -193,7 +197,7 @@ void TForm1::contextMenuEvent(QContextMenuEvent* event) {
 
 void TForm1::ImgDblClick() {
   Guarded([this] {
-    const QPoint p = QPoint(selection_.PressPoint.x, selection_.PressPoint.y) - ScrollShift();
+    const QPoint p = img_->mapTo(scroll_->viewport(), img_->WidgetPoint(selection_.PressPoint));
     const QSize client = ClientSize();
     const int cw = client.width(), ch = client.height();
     auto inside = [&p](int left, int top, int right, int bottom) {

@@ -30,6 +30,8 @@ void TForm1::LoadImage(const std::string& path, bool undo_copy) {
     FormResize();
     throw;
   }
+  // A new file is shown fitted, whatever zoom the one before had.
+  EndZoom();
   PictureChanged();
   FormResize();
 }

@@ -3,6 +3,7 @@
 #include "app/form1.h"
 #include "app/image_rect.h"
 #include "app/progress_bar.h"
+#include "app/zoom_levels.h"
 #include "imaging/picture_commands.h"
 #include "imaging/rotate.h"
 
@@ -69,7 +70,15 @@ void TForm1::ResizePictureTo(int width, int height) {
 void TForm1::Resizeimage1Click() {
   if (document_.Current().Empty()) return;
   const TRect drawn = img_->DrawRect();
+  // Zoomed, the picture is resampled to the size it covers on the screen and then shown
+  // at its own size there, so that the view stays as it was.
+  const bool zoomed = img_->Zoomed();
+  const QPoint origin = img_->PictureOrigin();
   ResizePictureTo(drawn.right, drawn.bottom);
+  if (zoomed && img_->Zoomed()) {
+    img_->SetZoom(kZoomActualSize, origin);
+    FormResize();
+  }
 }
 
 void TForm1::Rotateright1Click() {

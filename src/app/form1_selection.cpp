@@ -19,8 +19,8 @@ void TForm1::ImgMouseDown(Qt::MouseButton, Qt::KeyboardModifiers modifiers, int 
     if (!HoldsCropKey(modifiers)) return;
     if (document_.Current().Empty()) return;
     selection_.Selecting = true;
-    const QPoint shift = ScrollShift();
-    selection_.SelectionRect = Moved(TRect{x, y, x, y}, -shift.x(), -shift.y());
+    const QPoint shift = ControlShift();
+    selection_.SelectionRect = Moved(TRect{x, y, x, y}, shift.x(), shift.y());
     img_->SetSelectionFrame(QRect(QPoint(x, y), QPoint(x, y)));
     ShowCropSize();
   });
@@ -30,12 +30,12 @@ void TForm1::ImgMouseMove(Qt::KeyboardModifiers, int x, int y) {
   Guarded([&] {
     if (!selection_.Selecting) return;
     const TPoint press = selection_.PressPoint;
-    const QPoint shift = ScrollShift();
-    selection_.SelectionRect = Moved(TRect{press.x, press.y, x, y}, -shift.x(), -shift.y());
+    const QPoint shift = ControlShift();
+    selection_.SelectionRect = Moved(TRect{press.x, press.y, x, y}, shift.x(), shift.y());
     // The frame is drawn on the control, where the window's rectangle lies shifted back.
     const TRect& r = selection_.SelectionRect;
-    img_->SetSelectionFrame(QRect(QPoint(r.left + shift.x(), r.top + shift.y()),
-                                  QPoint(r.right + shift.x(), r.bottom + shift.y())));
+    img_->SetSelectionFrame(QRect(QPoint(r.left - shift.x(), r.top - shift.y()),
+                                  QPoint(r.right - shift.x(), r.bottom - shift.y())));
     ShowCropSize();
   });
 }
@@ -58,8 +58,8 @@ void TForm1::ShowCropSize() {
 }
 
 void TForm1::CropToSelection(const TRect& rect) {
-  const QPoint shift = ScrollShift();
-  const TRect r = Moved(rect, shift.x(), shift.y());
+  const QPoint shift = ControlShift();
+  const TRect r = Moved(rect, -shift.x(), -shift.y());
   Picture& picture = document_.Current();
   const int w = picture.Empty() ? 0 : picture.Width();
   const int h = picture.Empty() ? 0 : picture.Height();

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 namespace qel {
@@ -40,11 +41,19 @@ TRect ComputeDrawRect(int w, int h, int cw, int ch, bool stretch, bool proportio
 
 namespace {
 
+// A resampled picture larger than this (device pixels) would cost far more memory
+// than the screen shows of it: the quick scaling of the part on the screen stands in.
+constexpr std::int64_t kLargestView = 32'000'000;
+
 // The picture's rows as an image, not copied: its bytes are blue, green, red with its
 // own row stride.
 QImage RowsOf(const Picture& picture) {
   return QImage(picture.Row(0), picture.Width(), picture.Height(), qsizetype(picture.RowSize()),
                 QImage::Format_BGR888);
+}
+
+int Scaled(int length, double scale) {
+  return std::max(1, int(std::lround(length * scale)));
 }
 
 }  // namespace
@@ -64,7 +73,10 @@ void TImageRect::SetPicture(const Picture* picture) {
 
 void TImageRect::PictureChanged() {
   ++picture_state_;
-  if (!aligned_ && picture_ && !picture_->Empty()) resize(picture_->Width(), picture_->Height());
+  if (!HasPicture()) zoomed_ = false;
+  if (!aligned_ && !zoomed_ && HasPicture()) resize(picture_->Width(), picture_->Height());
+  if (zoomed_) ClampOrigin();
+  UpdatePanCursor();
   RequestView();
   update();
 }
@@ -91,26 +103,123 @@ void TImageRect::SetResizeOptions(int filter, bool sharpen) {
 
 void TImageRect::SetAligned(bool on) {
   aligned_ = on;
-  if (!on) {
-    const bool empty = !picture_ || picture_->Empty();
-    resize(empty ? 0 : picture_->Width(), empty ? 0 : picture_->Height());
-  }
+  if (!on && !zoomed_) resize(HasPicture() ? picture_->Width() : 0, HasPicture() ? picture_->Height() : 0);
   update();
 }
 
 TRect TImageRect::DrawRect() const {
-  const bool empty = !picture_ || picture_->Empty();
-  return ComputeDrawRect(empty ? 0 : picture_->Width(), empty ? 0 : picture_->Height(), width(), height(),
-                         stretch_, proportional_);
+  if (zoomed_ && HasPicture())
+    return TRect{0, 0, Scaled(picture_->Width(), scale_), Scaled(picture_->Height(), scale_)};
+  return ComputeDrawRect(HasPicture() ? picture_->Width() : 0, HasPicture() ? picture_->Height() : 0, width(),
+                         height(), stretch_, proportional_);
+}
+
+QSize TImageRect::DeviceSize() const {
+  const TRect d = DrawRect();
+  if (zoomed_) return {d.Width(), d.Height()};
+  const qreal dpr = devicePixelRatioF();
+  return {int(std::lround(d.Width() * dpr)), int(std::lround(d.Height() * dpr))};
+}
+
+QSize TImageRect::DeviceArea() const {
+  const qreal dpr = devicePixelRatioF();
+  return {int(std::lround(width() * dpr)), int(std::lround(height() * dpr))};
+}
+
+QPoint TImageRect::CentringOffset() const {
+  const TRect d = DrawRect();
+  return {(width() - d.Width()) / 2, (height() - d.Height()) / 2};
+}
+
+QPoint TImageRect::PictureOrigin() const {
+  if (zoomed_) return origin_;
+  const QPointF offset = QPointF(CentringOffset()) * devicePixelRatioF();
+  return offset.toPoint();
+}
+
+double TImageRect::ViewScale() const {
+  if (zoomed_) return scale_;
+  if (!HasPicture()) return 1;
+  return std::max(1, DeviceSize().width()) / double(picture_->Width());
+}
+
+TPoint TImageRect::ControlPoint(QPointF widget_point) const {
+  if (!zoomed_) {
+    const QPoint p = widget_point.toPoint() - CentringOffset();
+    return {p.x(), p.y()};
+  }
+  const qreal dpr = devicePixelRatioF();
+  return {int(std::floor(widget_point.x() * dpr)) - origin_.x(),
+          int(std::floor(widget_point.y() * dpr)) - origin_.y()};
+}
+
+QPoint TImageRect::WidgetPoint(TPoint control_point) const {
+  if (!zoomed_) return QPoint(control_point.x, control_point.y) + CentringOffset();
+  const qreal dpr = devicePixelRatioF();
+  return {int(std::lround((control_point.x + origin_.x()) / dpr)),
+          int(std::lround((control_point.y + origin_.y()) / dpr))};
+}
+
+void TImageRect::SetZoom(double scale, QPoint origin) {
+  if (!HasPicture()) return;
+  zoomed_ = true;
+  scale_ = scale;
+  origin_ = origin;
+  ClampOrigin();
+  UpdatePanCursor();
+  RequestView();
+  update();
+}
+
+void TImageRect::ResetZoom() {
+  if (!zoomed_) return;
+  zoomed_ = false;
+  pan_from_.reset();
+  UpdatePanCursor();
+  RequestView();
+  update();
+}
+
+bool TImageRect::PanBy(QPoint distance) {
+  if (!zoomed_) return false;
+  const QPoint before = origin_;
+  origin_ += (QPointF(distance) * devicePixelRatioF()).toPoint();
+  ClampOrigin();
+  if (origin_ == before) return false;
+  update();
+  return true;
+}
+
+void TImageRect::ClampOrigin() {
+  const QSize size = DeviceSize();
+  const QSize area = DeviceArea();
+  auto clamp = [](int origin, int size, int area) {
+    if (size <= area) return (area - size) / 2;
+    return std::clamp(origin, area - size, 0);
+  };
+  origin_ = {clamp(origin_.x(), size.width(), area.width()),
+             clamp(origin_.y(), size.height(), area.height())};
+}
+
+void TImageRect::UpdatePanCursor() {
+  const QSize size = DeviceSize();
+  const QSize area = DeviceArea();
+  const bool pannable = zoomed_ && (size.width() > area.width() || size.height() > area.height());
+  if (!pannable) {
+    unsetCursor();
+  } else {
+    setCursor(pan_from_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor);
+  }
 }
 
 std::optional<TViewKey> TImageRect::WantedView() const {
-  if (!picture_ || picture_->Empty()) return std::nullopt;
-  const TRect d = DrawRect();
+  if (!HasPicture()) return std::nullopt;
+  const QSize size = DeviceSize();
   const int w = picture_->Width(), h = picture_->Height();
   // Own size: the exact pixels. Larger both ways: a smooth scaling.
-  if (d.Width() <= 0 || d.Height() <= 0 || (d.Width() >= w && d.Height() >= h)) return std::nullopt;
-  return TViewKey{picture_state_, d.Width(), d.Height(), filter_, sharpen_};
+  if (size.isEmpty() || (size.width() >= w && size.height() >= h)) return std::nullopt;
+  if (std::int64_t(size.width()) * size.height() > kLargestView) return std::nullopt;
+  return TViewKey{picture_state_, size.width(), size.height(), filter_, sharpen_};
 }
 
 const Picture* TImageRect::ResampledView() const {
@@ -141,31 +250,57 @@ void TImageRect::ViewArrived() {
 
 void TImageRect::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  if (zoomed_) ClampOrigin();
+  UpdatePanCursor();
   // While the size keeps changing the quick scaling is shown; the picture is resampled
   // once the size has held for a moment.
   settle_timer_.start();
 }
 
 void TImageRect::SetSelectionFrame(std::optional<QRect> frame) {
-  if (frame_) update(frame_->normalized().adjusted(-1, -1, 2, 2));
   frame_ = frame;
-  if (frame_) update(frame_->normalized().adjusted(-1, -1, 2, 2));
+  update();
+}
+
+void TImageRect::PaintPicture(QPainter& painter) {
+  const TRect d = DrawRect();
+  const int w = picture_->Width(), h = picture_->Height();
+  if (!zoomed_ && d.Width() == w && d.Height() == h) {
+    // Its own size in the window's pixels: the exact pixels, each on as many of the
+    // screen's as the window's scale gives it.
+    painter.drawImage(CentringOffset(), RowsOf(*picture_));
+    return;
+  }
+  // Everything else is drawn in device pixels, so that a resampled picture or a
+  // picture at the scale 1 lands on the screen's pixels one to one.
+  const qreal dpr = devicePixelRatioF();
+  const QSize size = DeviceSize();
+  const QPoint at = PictureOrigin();
+  if (size.isEmpty()) return;
+  painter.save();
+  painter.scale(1 / dpr, 1 / dpr);
+  if (size == QSize(w, h)) {
+    painter.drawImage(at, RowsOf(*picture_));
+  } else if (const Picture* view = ResampledView()) {
+    painter.drawImage(at, RowsOf(*view));
+  } else {
+    // Only the part on the control: a picture zoomed far in is never scaled whole.
+    const QRect target(at, size);
+    const QRect visible = target & QRect(QPoint(0, 0), DeviceArea()).adjusted(-2, -2, 2, 2);
+    if (!visible.isEmpty()) {
+      const double sx = double(size.width()) / w, sy = double(size.height()) / h;
+      const QRectF source((visible.x() - at.x()) / sx, (visible.y() - at.y()) / sy, visible.width() / sx,
+                          visible.height() / sy);
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      painter.drawImage(QRectF(visible), RowsOf(*picture_), source);
+    }
+  }
+  painter.restore();
 }
 
 void TImageRect::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  if (picture_ && !picture_->Empty()) {
-    const TRect d = DrawRect();
-    const QRect target(d.left, d.top, d.Width(), d.Height());
-    if (target.size() == QSize(picture_->Width(), picture_->Height())) {
-      painter.drawImage(target.topLeft(), RowsOf(*picture_));
-    } else if (const Picture* view = ResampledView()) {
-      painter.drawImage(target.topLeft(), RowsOf(*view));
-    } else {
-      painter.setRenderHint(QPainter::SmoothPixmapTransform);
-      painter.drawImage(target, RowsOf(*picture_));
-    }
-  }
+  if (HasPicture()) PaintPicture(painter);
   if (frame_) {
     // A dotted frame that inverts what lies beneath it, so it shows on any picture.
     painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
@@ -174,24 +309,41 @@ void TImageRect::paintEvent(QPaintEvent*) {
     pen.setWidth(1);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
-    const QRect frame = frame_->normalized();
+    const QRect control = frame_->normalized();
+    const QRect frame(WidgetPoint({control.left(), control.top()}),
+                      WidgetPoint({control.right(), control.bottom()}));
     painter.drawRect(frame.adjusted(0, 0, -1, -1));
   }
 }
 
 void TImageRect::mousePressEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
-  emit MouseDown(event->button(), event->modifiers(), p.x(), p.y());
+  if (event->button() == Qt::LeftButton && !HoldsCropKey(event->modifiers())) {
+    pan_from_ = event->globalPosition();
+    UpdatePanCursor();
+  }
+  const TPoint p = ControlPoint(event->position());
+  emit MouseDown(event->button(), event->modifiers(), p.x, p.y);
 }
 
 void TImageRect::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
-  emit MouseMove(event->modifiers(), p.x(), p.y());
+  if (pan_from_ && (event->buttons() & Qt::LeftButton)) {
+    const QPoint distance = (event->globalPosition() - *pan_from_).toPoint();
+    if (!distance.isNull()) {
+      pan_from_ = *pan_from_ + QPointF(distance);
+      if (!PanBy(distance)) emit DragPan(distance);
+    }
+  }
+  const TPoint p = ControlPoint(event->position());
+  emit MouseMove(event->modifiers(), p.x, p.y);
 }
 
 void TImageRect::mouseReleaseEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
-  emit MouseUp(event->button(), event->modifiers(), p.x(), p.y());
+  if (event->button() == Qt::LeftButton && pan_from_) {
+    pan_from_.reset();
+    UpdatePanCursor();
+  }
+  const TPoint p = ControlPoint(event->position());
+  emit MouseUp(event->button(), event->modifiers(), p.x, p.y);
 }
 
 void TImageRect::mouseDoubleClickEvent(QMouseEvent* event) {

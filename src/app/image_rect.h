@@ -1,12 +1,23 @@
-// The drawing surface of the main window: shows the current picture stretched into
-// DrawRect, the rectangle that also gives the title its size and maps a selection
-// back to picture pixels.
+// The drawing surface of the main window: shows the current picture in DrawRect, the
+// rectangle that also gives the title its size and maps a selection back to picture
+// pixels.
+//
+// Where: the picture is centred in the control when it is smaller than it. Mouse
+// positions are reported in control coordinates, which start at the drawn picture's
+// top-left corner, so DrawRect always starts at (0, 0) in them.
 //
 // How it is stretched: at its own size the picture's exact pixels; drawn smaller, the
 // picture resampled with the program's own resampler and the filter of the options
-// (what "Resize image" would make), computed once for each picture and drawn size on a
-// helper thread; drawn larger, a smooth scaling. Until the resampled picture is there,
-// and while the window is being resized, a quicker smooth scaling stands in.
+// (what "Resize image" would make) to the size it covers on the screen in device
+// pixels, computed once for each picture and drawn size on a helper thread; drawn
+// larger, a smooth scaling. Until the resampled picture is there, and while the window
+// is being resized, a quicker smooth scaling stands in.
+//
+// Zoom: by default the picture follows "Fit image to window" and "Allow oversize"
+// (sizes in the window's logical pixels). Once the user zooms, the picture is drawn at
+// a scale of its own (device pixels per picture pixel; 1 shows each picture pixel on
+// one pixel of the screen), may be panned when larger than the control, and DrawRect
+// and the control coordinates count device pixels.
 #pragma once
 
 #include <QRect>
@@ -17,6 +28,7 @@
 #include <optional>
 
 #include "app/display_resampler.h"
+#include "app/selection.h"
 #include "imaging/picture.h"
 #include "imaging/resample.h"
 
@@ -39,7 +51,7 @@ class TImageRect : public QWidget {
   void SetPicture(const Picture* picture);
   const Picture* GetPicture() const { return picture_; }
   // To be called after the picture changed: repaints and, while the control is not
-  // aligned to its parent, takes the size of a non-empty picture.
+  // aligned to its parent nor zoomed, takes the size of a non-empty picture.
   void PictureChanged();
 
   // "Allow oversize": scale small pictures up as well.
@@ -53,8 +65,31 @@ class TImageRect : public QWidget {
   bool Aligned() const { return aligned_; }
   void SetAligned(bool on);
 
-  // Where the picture is drawn, in the control's coordinates.
+  // Where the picture is drawn, in control coordinates: from (0, 0) to its drawn size.
   TRect DrawRect() const;
+
+  // --- Zoom and pan ---
+  // Whether the user has zoomed away from the fit the switches give; the owner lets
+  // the control fill its client area meanwhile.
+  bool Zoomed() const { return zoomed_; }
+  // Device pixels per picture pixel, as the picture is drawn now.
+  double ViewScale() const;
+  // Draws the picture at the scale with its top-left corner at the origin (device
+  // pixels in the control), moved as little as needed to keep it within reach: a
+  // picture smaller than the control is centred. Does nothing to an empty picture.
+  void SetZoom(double scale, QPoint origin);
+  // Back to the fit the switches give.
+  void ResetZoom();
+  // Moves a zoomed picture larger than the control by the distance (Qt's coordinates),
+  // as far as it goes; false when it cannot move (not zoomed, or not larger).
+  bool PanBy(QPoint distance);
+  // Where the picture's top-left corner lies in the control, in device pixels.
+  QPoint PictureOrigin() const;
+
+  // Control coordinates (see above) of a point in Qt's coordinates of the control, and
+  // back.
+  TPoint ControlPoint(QPointF widget_point) const;
+  QPoint WidgetPoint(TPoint control_point) const;
 
   // How pictures drawn smaller than their size are resampled: a filter number as the
   // resampler takes it, and whether the result is sharpened as after "Resize image".
@@ -72,10 +107,14 @@ class TImageRect : public QWidget {
   std::optional<QRect> SelectionFrame() const { return frame_; }
 
  signals:
+  // Positions in control coordinates.
   void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
   void MouseMove(Qt::KeyboardModifiers modifiers, int x, int y);
   void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
   void DoubleClick();
+  // A drag with the left button alone, by the distance (Qt's coordinates), which the
+  // control did not take itself (it is not zoomed): the owner may scroll.
+  void DragPan(QPoint distance);
   // The resampled picture for the drawn size has arrived and is shown.
   void ResampledViewReady();
 
@@ -88,11 +127,30 @@ class TImageRect : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
+  bool HasPicture() const { return picture_ && !picture_->Empty(); }
+  // The drawn size in device pixels.
+  QSize DeviceSize() const;
+  // The control's size in device pixels.
+  QSize DeviceArea() const;
+  // Where the unzoomed picture starts: centred, in Qt's coordinates.
+  QPoint CentringOffset() const;
+  // Keeps a zoomed picture within reach: centred on an axis where it is smaller than
+  // the control, else with no gap at either side.
+  void ClampOrigin();
+  void UpdatePanCursor();
+  void PaintPicture(QPainter& painter);
+
   const Picture* picture_ = nullptr;
   bool stretch_ = false;
   bool proportional_ = true;
   bool aligned_ = true;
   std::optional<QRect> frame_;
+
+  bool zoomed_ = false;
+  double scale_ = 1;
+  QPoint origin_;  // device pixels, while zoomed
+  // The last point of a drag with the left button alone (Qt's global coordinates).
+  std::optional<QPointF> pan_from_;
 
   // The resampled picture the drawn size calls for, if any.
   std::optional<TViewKey> WantedView() const;

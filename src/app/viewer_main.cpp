@@ -8,6 +8,7 @@
 
 #include "app/application.h"
 #include "app/form1.h"
+#include "app/start_hint.h"
 #include "app/viewer_help.h"
 #include "import/framework/format_registry.h"
 #include "platform/path_text.h"
@@ -53,9 +54,12 @@ int RunViewer(int argc, char** argv, const std::function<void(TForm1&)>& prepare
     // The options window, hidden until asked for, belongs to the main window. It reads
     // the settings file (beside the executable, or in the user's configuration folder)
     // and pushes the options into the form.
-    form.CreateOptionsWindow(PathFromQString(QCoreApplication::applicationFilePath()));
+    const std::string executable = PathFromQString(QCoreApplication::applicationFilePath());
+    form.CreateOptionsWindow(executable);
     if (prepare) prepare(form);
     form.show();
+    // The first start tells where the commands are (the settings file remembers it).
+    ShowStartHintOnce(&form, FindSettingsLocation(executable), !IsUsbPath(executable));
     status = application.exec();
     application.SetMessageBox(nullptr);
   }

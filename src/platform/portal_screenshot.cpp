@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVariantMap>
+#include <algorithm>
 #include <optional>
 
 namespace qel {
@@ -20,6 +21,8 @@ constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
 constexpr const char* kScreenshotInterface = "org.freedesktop.portal.Screenshot";
 constexpr const char* kRequestInterface = "org.freedesktop.portal.Request";
 constexpr const char* kRequestPathPrefix = "/org/freedesktop/portal/desktop/request/";
+// How long the user may take to pick an area in the desktop's screenshot tool.
+constexpr std::chrono::milliseconds kPickTime{300000};
 // The portal's answer: 0 success, 1 cancelled by the user, 2 ended otherwise.
 constexpr uint kResponseSuccess = 0;
 
@@ -51,7 +54,7 @@ class PortalScreenshot final : public ScreenshotSource {
   PortalScreenshot(QDBusConnection bus, std::chrono::milliseconds answer_time)
       : bus_(std::move(bus)), answer_time_(answer_time) {}
 
-  QImage TakeScreenshot() override {
+  QImage TakeScreenshot(bool interactive) override {
     if (!bus_.isConnected()) return {};
     // The request's object path is known before the call, so that its answer cannot
     // come before we listen for it: the sender's name without ':' and with '.' as '_',
@@ -69,7 +72,7 @@ class PortalScreenshot final : public ScreenshotSource {
                                                        QStringLiteral("Screenshot"));
     const QVariantMap options{{QStringLiteral("handle_token"), token},
                               {QStringLiteral("modal"), false},
-                              {QStringLiteral("interactive"), false}};
+                              {QStringLiteral("interactive"), interactive}};
     call << QString() << options;
     const int call_timeout = int(answer_time_.count());
     QDBusPendingCallWatcher watcher(bus_.asyncCall(call, call_timeout));
@@ -87,7 +90,9 @@ class PortalScreenshot final : public ScreenshotSource {
         Listen(handle, &response);
       }
     });
-    QTimer::singleShot(answer_time_, &wait, &QEventLoop::quit);
+    // Picking an area takes the user a while.
+    QTimer::singleShot(interactive ? std::max(answer_time_, kPickTime) : answer_time_, &wait,
+                       &QEventLoop::quit);
     if (!response.answered) wait.exec(QEventLoop::ExcludeUserInputEvents);
     Unlisten(handle, &response);
 

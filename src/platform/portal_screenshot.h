@@ -14,8 +14,8 @@ namespace qel {
 // first screenshot may wait for the user to allow it.
 inline constexpr std::chrono::milliseconds kPortalAnswerTime{30000};
 
-// Asks the portal on the bus for a non-interactive screenshot of the whole desktop and
-// loads the file it names. The window's thread keeps handling events (but no user
+// Asks the portal on the bus for a screenshot (of the whole desktop, or interactive)
+// and loads the file it names. The window's thread keeps handling events (but no user
 // input) while it waits.
 std::unique_ptr<ScreenshotSource> MakePortalScreenshot(
     QDBusConnection bus, std::chrono::milliseconds answer_time = kPortalAnswerTime);

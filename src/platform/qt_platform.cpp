@@ -17,7 +17,7 @@ Platform MakeQtPlatform() {
   platform.desktop_entries = MakeUserDesktopEntries();
   platform.colors = MakeQtColorDialog();
   platform.screen = MakeSessionScreenGrabber(
-      MakeQtScreenGrabber(), MakePortalScreenshot(QDBusConnection::sessionBus()), InWaylandSession());
+      MakeQtScreenGrabber(), MakePortalScreenshot(QDBusConnection::sessionBus()), CurrentSessionKind());
   return platform;
 }
 

@@ -1,9 +1,8 @@
-// The screen grab that suits the session: the direct grab where it sees the screen, the
-// desktop's screenshot service where it does not.
+// The screen grab that suits the session: the direct grab in an X session, the
+// desktop's screenshot service in a Wayland one.
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/screen_grabber.h"
@@ -12,28 +11,25 @@ namespace qel {
 
 namespace {
 
-bool AllBlack(const Picture& picture) {
-  for (int y = 0; y < picture.Height(); ++y) {
-    const std::uint8_t* row = picture.Row(y);
-    for (std::size_t i = 0; i < std::size_t(picture.Width()) * 3; ++i) {
-      if (row[i] != 0) return false;
-    }
-  }
-  return true;
-}
-
 // The desktop's extent in points: every screen.
 QRect Desktop() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   return screen ? screen->virtualGeometry() : QRect();
 }
 
+Picture PictureOf(const QImage& image) {
+  const QImage rows = image.convertToFormat(QImage::Format_BGR888);
+  Picture picture = NewPicture(rows.width(), rows.height(), kNoColor);
+  for (int y = 0; y < rows.height(); ++y)
+    std::memcpy(picture.Row(y), rows.constScanLine(y), std::size_t(rows.width()) * 3);
+  return picture;
+}
+
 // The part of a picture of the whole desktop (in device pixels, scale times its size in
 // points) that lies under the area, as a picture of the area's size in points; black
 // where the picture does not reach.
 Picture CutOut(const QImage& desktop_image, const QRect& desktop, const QRect& area) {
-  Picture picture = NewPicture(area.width(), area.height(), RGBColor(0, 0, 0));
-  if (area.isEmpty() || desktop.isEmpty()) return picture;
+  if (area.isEmpty() || desktop.isEmpty()) return NewPicture(area.width(), area.height(), RGBColor(0, 0, 0));
   const double sx = double(desktop_image.width()) / desktop.width();
   const double sy = double(desktop_image.height()) / desktop.height();
   const QRectF source((area.x() - desktop.x()) * sx, (area.y() - desktop.y()) * sy, area.width() * sx,
@@ -45,65 +41,59 @@ Picture CutOut(const QImage& desktop_image, const QRect& desktop, const QRect& a
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRectF(0, 0, area.width(), area.height()), desktop_image, source);
   }
-  part = part.convertToFormat(QImage::Format_BGR888);
-  for (int y = 0; y < area.height(); ++y)
-    std::memcpy(picture.Row(y), part.constScanLine(y), std::size_t(area.width()) * 3);
-  return picture;
+  return PictureOf(part);
 }
 
 class SessionScreenGrabber final : public ScreenGrabber {
  public:
   SessionScreenGrabber(std::unique_ptr<ScreenGrabber> direct, std::unique_ptr<ScreenshotSource> service,
-                       bool wayland_session)
-      : direct_(std::move(direct)), service_(std::move(service)), use_service_(wayland_session) {}
+                       SessionKind session)
+      : direct_(std::move(direct)), service_(std::move(service)), session_(session) {}
 
   Picture Grab(const QRect& area) override {
     if (area.isEmpty()) return {};
-    if (!use_service_) {
-      Picture picture = direct_->Grab(area);
-      // A black area may be what the screen shows; a black desktop is a grab that
-      // sees nothing.
-      if (!AllBlack(picture) || DirectGrabSees()) return picture;
-    }
-    return FromService(area);
+    if (session_ == SessionKind::kX11) return direct_->Grab(area);
+    return CutOut(Screenshot(false), Desktop(), area);
   }
 
-  bool ReadsLive() override { return !use_service_ && DirectGrabSees(); }
+  bool ReadsLive() override { return session_ == SessionKind::kX11 && direct_->ReadsLive(); }
+  bool KnowsWindowPlace() override { return session_ != SessionKind::kWayland; }
+  Picture PickArea() override { return PictureOf(Screenshot(true)); }
 
  private:
-  // Whether the direct grab sees anything of the desktop, found out once: when it sees
-  // nothing the service takes over for good, when it sees something it stays.
-  bool DirectGrabSees() {
-    if (!use_service_ && !direct_sees_) {
-      use_service_ = AllBlack(direct_->Grab(Desktop()));
-      direct_sees_ = !use_service_;
-    }
-    return !use_service_;
-  }
-
-  Picture FromService(const QRect& area) {
-    const QImage desktop_image = service_ ? service_->TakeScreenshot() : QImage();
-    if (desktop_image.isNull()) throw ECaptureUnavailable();
-    return CutOut(desktop_image, Desktop(), area);
+  QImage Screenshot(bool interactive) {
+    QImage image = service_ ? service_->TakeScreenshot(interactive) : QImage();
+    if (image.isNull()) throw ECaptureUnavailable();
+    return image;
   }
 
   std::unique_ptr<ScreenGrabber> direct_;
   std::unique_ptr<ScreenshotSource> service_;
-  bool use_service_;
-  bool direct_sees_ = false;
+  SessionKind session_;
 };
 
 }  // namespace
 
 std::unique_ptr<ScreenGrabber> MakeSessionScreenGrabber(std::unique_ptr<ScreenGrabber> direct,
                                                         std::unique_ptr<ScreenshotSource> service,
-                                                        bool wayland_session) {
-  return std::make_unique<SessionScreenGrabber>(std::move(direct), std::move(service), wayland_session);
+                                                        SessionKind session) {
+  return std::make_unique<SessionScreenGrabber>(std::move(direct), std::move(service), session);
 }
 
-bool InWaylandSession() {
-  const char* display = std::getenv("WAYLAND_DISPLAY");
-  return display && *display;
+SessionKind SessionKindOf(std::string_view qt_platform, std::string_view wayland_display,
+                          std::string_view session_type) {
+  if (qt_platform.starts_with("wayland")) return SessionKind::kWayland;
+  if (!wayland_display.empty() || session_type == "wayland") return SessionKind::kXwayland;
+  return SessionKind::kX11;
+}
+
+SessionKind CurrentSessionKind() {
+  const QByteArray display = qgetenv("WAYLAND_DISPLAY");
+  const QByteArray type = qgetenv("XDG_SESSION_TYPE");
+  const QByteArray platform = QGuiApplication::platformName().toUtf8();
+  return SessionKindOf(std::string_view(platform.constData(), std::size_t(platform.size())),
+                       std::string_view(display.constData(), std::size_t(display.size())),
+                       std::string_view(type.constData(), std::size_t(type.size())));
 }
 
 }  // namespace qel

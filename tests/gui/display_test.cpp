@@ -32,9 +32,12 @@ Picture Resized(Picture picture, int width, int height, int filter, bool sharpen
   return picture;
 }
 
-// What the drawing surface shows in its top-left width x height.
+// What the drawing surface shows in width x height from the picture's top-left corner
+// (the picture is centred in the window).
 Picture Shown(TImageRect* img, int width, int height) {
-  const QImage image = img->grab(QRect(0, 0, width, height)).toImage().convertToFormat(QImage::Format_BGR888);
+  const QImage image = img->grab(QRect(img->PictureOrigin(), QSize(width, height)))
+                           .toImage()
+                           .convertToFormat(QImage::Format_BGR888);
   Picture picture = NewPicture(width, height, kNoColor);
   for (int y = 0; y < height; ++y)
     std::memcpy(picture.Row(y), image.constScanLine(y), std::size_t(width) * 3);

@@ -4,7 +4,9 @@
 # the viewer sits on it, Alt+C must give a picture of the client area's size holding
 # exactly the pattern under it and nothing of the viewer, Ctrl+U must bring the earlier
 # picture back, and the mouse wheel must step the window's opacity only while
-# "Alphablend" is on. The viewer writes its picture after every command to the file
+# "Alphablend" is on. Then the screen is made black all over (a fresh workspace): in an
+# X session Alt+C must give that black picture, never the message that capture is not
+# available (where asking the desktop portal would end: there is not even a bus). The viewer writes its picture after every command to the file
 # that QEL_TEST_DUMP names: the viewer build of the tests (tests/dumping_viewer) does.
 # Usage: capture_test.sh BUILD_FOLDER
 set -euo pipefail
@@ -32,6 +34,7 @@ PY
 
 # -noreset: the root window keeps its pattern when the last client leaves.
 use_server -noreset
+unset DBUS_SESSION_BUS_ADDRESS
 
 foreground="#c81e32"
 background="#14a064"
@@ -84,7 +87,10 @@ stride = (w * 3 + 3) // 4 * 4
 def pixel(x, y):  # rows are stored bottom-up, bytes blue, green, red
     at = offset + (h - 1 - y) * stride + 3 * x
     return data[at + 2], data[at + 1], data[at]
-if kind == "pattern":
+if kind == "black":
+    if (w, h) != (300, 225) or any(data[offset:]):
+        sys.exit("the picture is %d x %d and not all black" % (w, h))
+elif kind == "pattern":
     ox, oy, ew, eh = map(int, sys.argv[6:10])
     if (w, h) != (ew, eh):
         sys.exit("the picture is %d x %d, expected %d x %d" % (w, h, ew, eh))
@@ -158,5 +164,15 @@ xdotool key --clearmodifiers ctrl+u
 expect_title "300 x 200 pix [0] (wide.tga)"
 check_dump file "$work/wide.tga" || fail "undo did not bring the loaded picture back"
 echo "capture_test: undo brought the loaded picture back"
+
+# A black screen is what the X server shows: its capture is black, with no message.
+xsetroot -solid black
+xdotool windowfocus --sync "$window"
+xdotool key --clearmodifiers alt+c
+expect_title "300 x 225 pix [0] ()"
+check_dump black || fail "the capture of the black screen is not black"
+sleep 0.5
+[ "$(xdotool search --onlyvisible --pid "$tool_pid" | wc -l)" -eq 1 ] || fail "a message came up"
+echo "capture_test: the black screen gives a black picture"
 
 echo "capture_test: 1 passed, 0 failed"

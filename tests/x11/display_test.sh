@@ -2,7 +2,7 @@
 # End-to-end check of how the viewer draws its picture, read back from a bare X server:
 # a one-pixel black-and-white checkerboard of 2400 x 1800 fitted into the 300 x 225
 # client area must show as an even grey (resampled, not dropped pixels), and a picture
-# smaller than the window must show its pixels unchanged.
+# smaller than the window must show its pixels unchanged, in the middle of the window.
 # Usage: display_test.sh BUILD_FOLDER
 set -euo pipefail
 
@@ -28,7 +28,7 @@ use_server
 
 # show PICTURE TITLE KIND: starts the viewer on the picture and reads its window back
 # until it shows the picture as KIND says ("grey": the fitted checkerboard, "exact": the
-# small picture at the top-left), for a few seconds while the resampling may still run.
+# small picture in the middle), for a few seconds while the resampling may still run.
 show() {
   "$tool" "$work/$1" >"$work/tool.log" 2>&1 &
   tool_pid=$!
@@ -51,12 +51,13 @@ if sys.argv[2] == "grey":
     print("the checkerboard shows as grey from %d to %d" % (min(values), max(values)))
 else:
     tga = open(sys.argv[3], "rb").read()[18:]
+    left, top = (300 - 64) // 2, (225 - 48) // 2
     for y in range(48):
         for x in range(64):
             b, g, r = tga[(y * 64 + x) * 3:(y * 64 + x) * 3 + 3]
-            if px(x, y) != (r, g, b):
+            if px(left + x, top + y) != (r, g, b):
                 sys.exit("pixel (%d, %d) shows %s, expected %s" % (x, y, px(x, y), (r, g, b)))
-    print("the 64 x 48 pixels show unchanged")
+    print("the 64 x 48 pixels show unchanged in the middle")
 PY
     ); then
       echo "display_test: $result"

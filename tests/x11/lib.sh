@@ -1,6 +1,7 @@
-# The set-up the end-to-end checks under a bare X server (no window manager) share:
-# the commands they need, a work folder and the clean-up of what they start, a server
-# of their own on a free display, the test picture and the viewer's window.
+# The set-up the end-to-end checks under a display server share: the commands they
+# need, a work folder and the clean-up of what they start, an X server of their own on
+# a free display (bare, or with a window manager), the test picture and the viewer's
+# window.
 # A check sets `check` to its name and `build` to the build folder, then sources this.
 # shellcheck shell=bash disable=SC2154  # check and build come from the script that sources this
 
@@ -24,12 +25,20 @@ need_commands() {
 work=$(mktemp -d)
 xvfb_pid=""
 tool_pid=""
+# Further processes a check starts (a window manager, a compositor, a bus), ended
+# last-started first.
+helper_pids=()
 cleanup() {
   set +e
   if [ -n "$tool_pid" ]; then
     kill "$tool_pid" 2>/dev/null
     wait "$tool_pid" 2>/dev/null
   fi
+  local i
+  for ((i = ${#helper_pids[@]} - 1; i >= 0; i--)); do
+    kill "${helper_pids[i]}" 2>/dev/null
+    wait "${helper_pids[i]}" 2>/dev/null
+  done
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
@@ -78,10 +87,22 @@ start_server() {
   return 1
 }
 
-# use_server [XVFB_OPTION...]: starts the server and has Qt use it.
+# use_server [XVFB_OPTION...]: starts the server and has Qt use it, as in an X session.
 use_server() {
   start_server "$@" || fail "no X server could be started: $(cat "$work/xvfb.log")"
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+  export XDG_SESSION_TYPE=x11
+}
+
+# use_window_manager: starts openbox on the server and waits until it manages windows.
+use_window_manager() {
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  helper_pids+=($!)
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+    sleep 0.1
+  done
+  fail "the window manager did not start: $(cat "$work/openbox.log")"
 }
 
 # find_window: waits for the viewer started as tool_pid to show its window, in `window`.

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScrollArea>
 #include <QTest>
 #include <QUrl>
 #include <cstring>
@@ -118,23 +119,30 @@ void Viewer::Key(Qt::Key key, Qt::KeyboardModifiers modifiers) {
   QTest::keyClick(form.get(), key, modifiers);
 }
 
+QPoint Viewer::OnImg(QPoint control_point) const {
+  return form->Img()->WidgetPoint({control_point.x(), control_point.y()});
+}
+
 void Viewer::Press(QPoint at, Qt::KeyboardModifiers modifiers, Qt::MouseButton button) {
-  SendMouse(form->Img(), QEvent::MouseButtonPress, at, button, button, modifiers);
+  SendMouse(form->Img(), QEvent::MouseButtonPress, OnImg(at), button, button, modifiers);
 }
 
 void Viewer::Move(QPoint to, Qt::MouseButton held) {
-  SendMouse(form->Img(), QEvent::MouseMove, to, Qt::NoButton, held, Qt::NoModifier);
+  SendMouse(form->Img(), QEvent::MouseMove, OnImg(to), Qt::NoButton, held, Qt::NoModifier);
 }
 
 void Viewer::Release(QPoint at, Qt::KeyboardModifiers modifiers, Qt::MouseButton button) {
-  SendMouse(form->Img(), QEvent::MouseButtonRelease, at, button, Qt::NoButton, modifiers);
+  SendMouse(form->Img(), QEvent::MouseButtonRelease, OnImg(at), button, Qt::NoButton, modifiers);
 }
 
 void Viewer::DoubleClick(QPoint at) {
-  Press(at, Qt::NoModifier);
-  Release(at, Qt::NoModifier);
-  SendMouse(form->Img(), QEvent::MouseButtonDblClick, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-  Release(at, Qt::NoModifier);
+  TImageRect* img = form->Img();
+  const QPoint on_img = img->mapFrom(form->ScrollArea()->viewport(), at);
+  for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+    const bool pressed = type != QEvent::MouseButtonRelease;
+    SendMouse(img, type, on_img, Qt::LeftButton, pressed ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+  }
 }
 
 void Viewer::Drop(const std::vector<std::string>& paths) {

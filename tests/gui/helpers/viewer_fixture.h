@@ -65,11 +65,15 @@ struct Viewer {
   void SetClientSize(int width, int height);
   // A key press (and release) on the window.
   void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-  // Mouse actions on the drawing surface, in its coordinates.
+  // Mouse actions on the drawing surface, in control coordinates (from the drawn
+  // picture's top-left corner).
   void Press(QPoint at, Qt::KeyboardModifiers modifiers, Qt::MouseButton button = Qt::LeftButton);
   void Move(QPoint to, Qt::MouseButton held = Qt::LeftButton);
   void Release(QPoint at, Qt::KeyboardModifiers modifiers, Qt::MouseButton button = Qt::LeftButton);
+  // A double click at a point of the window's client area.
   void DoubleClick(QPoint at);
+  // The drawing surface's own point (Qt's) of a point in control coordinates.
+  QPoint OnImg(QPoint control_point) const;
   // Drops the paths on the window.
   void Drop(const std::vector<std::string>& paths);
 };
