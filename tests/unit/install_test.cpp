@@ -22,6 +22,7 @@ std::string ReadText(const fs::path& path) {
 }
 
 TEST(Install, PrefixHoldsRunnableProgramsAndTheDesktopEntry) {
+  QEL_SKIP_WITHOUT("desktop-file-validate", "convert");
   test::TempDir prefix;
   std::string output;
   ASSERT_EQ(RunCommand("cmake --install " + ShellQuote(test::BinaryDir().string()) + " --prefix " +
