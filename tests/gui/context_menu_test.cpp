@@ -15,7 +15,7 @@
 #include "platform/desktop_entry_text.h"
 #include "platform/path_text.h"
 #include "platform/registry.h"
-#include "platform/run_program.h"
+#include "support/peer_tools.h"
 
 using namespace qel;
 using namespace qel::test;
@@ -65,13 +65,10 @@ class ContextMenuTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() {
-    RegisterFormats();
-    if (!ProgramOnPath("desktop-file-validate"))
-      QSKIP("desktop-file-validate (desktop-file-utils) is missing");
-  }
+  void initTestCase() { RegisterFormats(); }
 
   void CheckingInstallsAndUncheckingRemovesAcrossRestarts() {
+    QEL_QSKIP_WITHOUT("desktop-file-validate");
     DesktopSandbox desktop;
     {
       DesktopViewer v;
@@ -149,6 +146,7 @@ class ContextMenuTest : public QObject {
   }
 
   void ExecQuotesAnyExecutablePath() {
+    QEL_QSKIP_WITHOUT("desktop-file-validate");
     DesktopSandbox desktop;
     const std::pair<std::string, std::string> cases[] = {
         {"/opt/my tools/qel", "\"/opt/my tools/qel\" %f"},

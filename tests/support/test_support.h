@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/picture.h"
+#include "support/peer_tools.h"
 
 namespace qel::test {
 

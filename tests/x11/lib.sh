@@ -13,12 +13,18 @@ fail() {
   exit 1
 }
 
-# need_commands COMMAND...: ends the check when a command or the viewer is missing.
+# need_commands COMMAND...: skips the check (exit status 77, which ctest counts as a
+# skip) when a command is not installed, saying which and what installs it; fails it
+# when the viewer is missing.
 need_commands() {
-  local command
+  local command missing=()
   for command in "$@"; do
-    command -v "$command" >/dev/null || { echo "$check: $command is not installed" >&2; exit 1; }
+    command -v "$command" >/dev/null || missing+=("$command")
   done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "$check: SKIP: ${missing[*]} not installed; scripts/install-deps.sh --test installs them" >&2
+    exit 77
+  fi
   [ -x "$tool" ] || { echo "$check: $tool is missing" >&2; exit 1; }
 }
 

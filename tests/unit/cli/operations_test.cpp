@@ -220,6 +220,7 @@ class ConvertTool : public ::testing::Test {
 };
 
 TEST_F(ConvertTool, AppliesOperationsLeftToRight) {
+  QEL_SKIP_WITHOUT("pillow");
   Check("--resize 50%", {"--resize", "50%"});
   Check("--filter Box --resize 10x6 --rotate-right",
         {"--filter", "Box", "--resize", "10x6", "--rotate-right"});

@@ -174,18 +174,23 @@ void CheckCorpus(std::initializer_list<const char*> extensions) {
 }
 
 TEST(PlatformCorpus, BmpAndDibFilesMatchPillow) {
+  QEL_SKIP_WITHOUT("pillow", "gm");
   CheckCorpus({".bmp", ".dib", ".rle"});
 }
 TEST(PlatformCorpus, IcoFilesMatchPillow) {
+  QEL_SKIP_WITHOUT("pillow");
   CheckCorpus({".ico"});
 }
 TEST(PlatformCorpus, PngFilesMatchPillow) {
+  QEL_SKIP_WITHOUT("pillow");
   CheckCorpus({".png"});
 }
 TEST(PlatformCorpus, JpegFilesMatchPillow) {
+  QEL_SKIP_WITHOUT("pillow");
   CheckCorpus({".jpg", ".jpeg", ".jpe", ".jfif"});
 }
 TEST(PlatformCorpus, GifFilesMatchPillow) {
+  QEL_SKIP_WITHOUT("pillow");
   CheckCorpus({".gif"});
 }
 

@@ -102,6 +102,7 @@ void ExpectPeerMadeFilesMatchPillow(const fs::path& source, const std::vector<Pe
 }
 
 TEST(PngReader, EveryColourTypeAndDepthMatchesPillow) {
+  QEL_SKIP_WITHOUT("convert", "pillow");
   ExpectPeerMadeFilesMatchPillow(
       test::CorpusDir() / "pil123rgba.png",
       {{"rgba16.png", "", "PNG64:"},
@@ -128,6 +129,7 @@ TEST(PngReader, BrokenFilesFailCleanly) {
 }
 
 TEST(JpegReader, GreyCmykAndProgressiveFilesMatchPillow) {
+  QEL_SKIP_WITHOUT("convert", "pillow");
   ExpectPeerMadeFilesMatchPillow(test::CorpusDir() / "hopper.jpg",
                                  {{"grey.jpg", "-colorspace Gray"},
                                   {"cmyk.jpg", "-colorspace CMYK"},
@@ -158,6 +160,7 @@ TEST(JpegReader, BrokenFilesGiveLibjpegsMessage) {
 }
 
 TEST(GifReader, FrameReachingBeyondTheScreenGrowsItAsPillowDoes) {
+  QEL_SKIP_WITHOUT("pillow");
   test::TempDir dir;
   const fs::path made = dir / "frame.gif";
   // A 6 x 5 frame at (2, 1) with a transparent index, written by Pillow; the logical

@@ -111,6 +111,7 @@ TEST(DeflateJoin, RefusesWhatIsNotOneWholeStream) {
 // Photographs of the corpus: the bands, each deflated afresh, still make a smaller file
 // than libpng's one stream of the same rows at zlib's level 8.
 TEST(DeflateJoin, BandedPngIsNoLargerThanZlibLevel8) {
+  QEL_SKIP_WITHOUT("pillow");
   for (const char* name : {"exif_typeerror.jpg", "flower.jpg"}) {
     const std::optional<Picture> photo = test::PillowDecode(test::CorpusDir() / name);
     ASSERT_TRUE(photo) << name;

@@ -184,6 +184,7 @@ TEST(EmfWriter, TransparentColourIsLeftUndrawn) {
 }
 
 TEST(EmfWriter, PeersAcceptTheFile) {
+  QEL_SKIP_WITHOUT("pillow");
   test::TempDir dir;
   const auto path = dir / "peer.emf";
   test::WriteFileBytes(path, Emf(Gradient(123, 45)));
@@ -213,6 +214,7 @@ TEST(EmfWriter, PeersAcceptTheFile) {
 }
 
 TEST(EmfWriter, ConvertToolRoundTrip) {
+  QEL_SKIP_WITHOUT("pillow");
   test::TempDir dir;
   const Picture original = Gradient(64, 48);
   // EMF to BMP through qel-convert, the BMP read by Pillow.

@@ -166,6 +166,7 @@ TEST(WriterGif, ReductionMergesTheNewestDeepestNodeIntoATruncatedAverage) {
 }
 
 TEST(WriterGif, ManyColoursStayWithinTheLimitAndPeersDecodeTheMapping) {
+  QEL_SKIP_WITHOUT("pillow", "convert");
   Picture picture = NewPicture(64, 64, kNoColor);  // 4096 colours
   for (int y = 0; y < 64; ++y)
     for (int x = 0; x < 64; ++x)
@@ -235,6 +236,7 @@ TEST(WriterGif, OptimisedTableIsSortedByUseWithoutUnusedEntries) {
 }
 
 TEST(WriterGif, OpaquePictureIsVersion87aWithTheWholePalette) {
+  QEL_SKIP_WITHOUT("pillow", "convert");
   Picture picture = test::NoisePicture(20, 10, 8);
   picture.SetPixel(3, 3, 0x0000FF);
   const GifLayout gif = EncodeGif(picture);
@@ -260,6 +262,7 @@ TEST(WriterGif, OpaquePictureIsVersion87aWithTheWholePalette) {
 }
 
 TEST(WriterGif, TransparentPictureGetsASortedTableAndABlackTransparentEntry) {
+  QEL_SKIP_WITHOUT("pillow");
   // White (the bottom-left colour) is used most, then blue, then a single grey.
   Picture picture = NewPicture(6, 4, 0xFFFFFF);
   for (int x = 0; x < 5; ++x) picture.SetPixel(x, 0, 0xFF0000);

@@ -17,6 +17,7 @@ Picture SmoothPicture(int width, int height) {
 }
 
 TEST(WriterJpeg, BaselineColourFileThatPeersDecodeAtQuality90) {
+  QEL_SKIP_WITHOUT("pillow", "convert", "identify");
   test::TempDir dir;
   const Picture picture = SmoothPicture(64, 48);
   const std::string path = SavePictureFile((dir / "smooth.jpg").string(), picture, false);
@@ -52,6 +53,7 @@ TEST(WriterJpeg, BaselineColourFileThatPeersDecodeAtQuality90) {
 }
 
 TEST(WriterJpeg, RedStaysRed) {
+  QEL_SKIP_WITHOUT("pillow");
   test::TempDir dir;
   const std::string path = SavePictureFile((dir / "red.jpg").string(), NewPicture(16, 16, 0x0000FF), false);
   const auto decoded = test::PillowDecode(path);

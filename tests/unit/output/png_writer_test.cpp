@@ -73,6 +73,7 @@ TEST(WriterPng, LargePictureIsSplitIntoBoundedDataChunks) {
 }
 
 TEST(WriterPng, PeersDecodeTheExactPixels) {
+  QEL_SKIP_WITHOUT("pillow", "convert");
   test::TempDir dir;
   Picture picture = test::NoisePicture(33, 17, 7);
   picture.SetPixel(0, 0, 0x0000FF);  // red

@@ -146,6 +146,7 @@ TEST(WriterSave, LinkKeepsPointingToTheReplacedFile) {
 }
 
 TEST(WriterSave, ConvertToolWritesEachFormat) {
+  QEL_SKIP_WITHOUT("pillow");
   TempDir dir;
   // 49 colours, so that the GIF keeps them all; a red corner for the channel order.
   Picture picture = NewPicture(32, 24, kNoColor);

@@ -15,6 +15,7 @@ std::optional<Picture> DwebpDecode(const std::filesystem::path& file) {
 }
 
 TEST(WriterWebp, PeersReadBackWhatIsWritten) {
+  QEL_SKIP_WITHOUT("pillow", "dwebp");
   test::TempDir dir;
   const Picture smooth = test::SmoothPicture(61, 47);
   Picture keyed = smooth;        // transparent: its colour is that of the bottom-left pixel
@@ -56,6 +57,7 @@ TEST(WriterWebp, PeersReadBackWhatIsWritten) {
 }
 
 TEST(WriterWebp, QualityOfTheCommandLineChangesJpegAndWebpSizes) {
+  QEL_SKIP_WITHOUT("dwebp");
   test::TempDir dir;
   SavePictureFile((dir / "noise.png").string(), test::NoisePicture(96, 64), true);
   const std::string convert = test::ShellQuote(test::ConvertTool().string()) + " " +

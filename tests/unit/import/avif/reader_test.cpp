@@ -6,6 +6,7 @@ namespace qel {
 namespace {
 
 TEST(AVIFReader, FilesOfTheDebianEncoderShowTheirSource) {
+  QEL_SKIP_WITHOUT("convert", "pillow", "avifenc");
   test::CheckEncodedCases("avif",
                           {
                               {"lossless", "opaque", "avifenc --lossless IN OUT", 0},

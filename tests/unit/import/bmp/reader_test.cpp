@@ -100,6 +100,7 @@ Picture LoadBmp(const Bytes& bytes) {
 const std::vector<TColor> kFourColors = {0x000000, 0x0000FF, 0x00FF00, 0xFF0000};  // black, red, green, blue
 
 TEST(BmpReader, HeaderKindsAndPixelLayoutsAgreeWithPillow) {
+  QEL_SKIP_WITHOUT("pillow");
   struct Case {
     const char* name;
     BmpFixture fixture;
@@ -176,6 +177,7 @@ BmpFixture RleFixture(std::uint32_t compression, Bytes stream) {
 }
 
 TEST(BmpReader, RleEscapeCodesPlacePixelsWhereTheyPoint) {
+  QEL_SKIP_WITHOUT("gm");
   const TColor k = 0x000000, r = 0x0000FF, g = 0x00FF00, b = 0xFF0000;
   // RLE8: runs on the bottom row, a delta up a row, a run, end of line, an absolute
   // run (padded to a word), end of line and bitmap. Skipped pixels keep index 0.

@@ -130,6 +130,7 @@ std::optional<PeerStrips> MakeStrips(const test::TempDir& dir, const std::string
 // in both bit orders, decode to the bytes of the uncompressed copy. The wide page needs
 // runs beyond 2560 pixels.
 TEST(CodecsCCITT, Group3AgreesWithLibtiff) {
+  QEL_SKIP_WITHOUT("tiffcp");
   test::TempDir dir;
   const std::string small = (test::CorpusDir() / "hopper_g4_500.tif").string();
   const std::string page = (test::CorpusDir() / "g4-multi.tiff").string() + ",0";
@@ -155,6 +156,7 @@ TEST(CodecsCCITT, Group3AgreesWithLibtiff) {
 // Group 4, in both bit orders and strip sizes, decode to the bytes of the uncompressed
 // copy. The wide page needs runs beyond 2560 pixels.
 TEST(CodecsCCITT, TwoDimensionalCodingAgreesWithLibtiff) {
+  QEL_SKIP_WITHOUT("tiffcp");
   test::TempDir dir;
   const std::string small = (test::CorpusDir() / "hopper_g4_500.tif").string();
   const std::string page = (test::CorpusDir() / "g4-multi.tiff").string() + ",0";
@@ -186,6 +188,7 @@ TEST(CodecsCCITT, TwoDimensionalCodingAgreesWithLibtiff) {
 
 // Modified Huffman strips written by Pillow (through libtiff), in both bit orders.
 TEST(CodecsCCITT, ModifiedHuffmanAgreesWithPillow) {
+  QEL_SKIP_WITHOUT("pillow", "tiffcp");
   test::TempDir dir;
   const std::string pillow =
       "/usr/bin/python3 -c \"import sys; from PIL import Image; "

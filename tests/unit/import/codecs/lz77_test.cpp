@@ -28,6 +28,7 @@ std::vector<std::uint8_t> SomeBytes(std::size_t n) {
 
 // Auto-reset makes every strip a stream of its own, as the TIFF reader uses it.
 TEST(CodecsLZ77, AgreesWithLibtiff) {
+  QEL_SKIP_WITHOUT("tiffcp");
   test::TempDir dir;
   for (const char* name : {"hopper.tif", "16bit.deflate.tif"}) {
     ASSERT_TRUE(test::Tiffcp("-c zip -r 9", test::CorpusDir() / name, dir / "packed.tif")) << name;

@@ -136,6 +136,7 @@ TEST(CodecsLZW, AFullGifTableKeepsItsEntries) {
 }
 
 TEST(CodecsLZW, TiffAgreesWithLibtiff) {
+  QEL_SKIP_WITHOUT("tiffcp");
   test::TempDir dir;
   const std::pair<std::filesystem::path, std::string> cases[] = {
       {test::CorpusDir() / "hopper.tif", "-c lzw -r 64"},   // big strips: the table fills and clears
@@ -205,6 +206,7 @@ std::optional<GifImage> ReadFirstGifImage(const std::vector<std::uint8_t>& f) {
 // Pictures of 256 and of 4 colours written by ImageMagick: the decoded indices are the
 // palette indices Pillow reads from the same files.
 TEST(CodecsLZW, GifAgreesWithPillow) {
+  QEL_SKIP_WITHOUT("convert", "pillow");
   test::TempDir dir;
   for (const char* colors : {"256", "4", "2"}) {
     const auto gif = dir / "picture.gif";

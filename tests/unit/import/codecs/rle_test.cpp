@@ -47,6 +47,7 @@ TEST(CodecsPackBits, StopsAtBothLimits) {
 
 // Every PackBits strip that tiffcp writes decodes to the bytes of the uncompressed copy.
 TEST(CodecsPackBits, AgreesWithLibtiff) {
+  QEL_SKIP_WITHOUT("tiffcp");
   test::TempDir dir;
   for (const char* name : {"hopper.tif", "8bit.s.tif", "hopper_g4_500.tif"}) {
     const auto input = test::CorpusDir() / name;
@@ -107,6 +108,7 @@ TEST(CodecsSGI, StopsAtBothLimits) {
 // Run-length SGI files (8-bit ones written by ImageMagick, a 16-bit one from the corpus):
 // every compressed channel row expands to the bytes of ImageMagick's uncompressed copy.
 TEST(CodecsSGI, AgreesWithImageMagick) {
+  QEL_SKIP_WITHOUT("convert");
   test::TempDir dir;
   auto convert = [](const std::filesystem::path& in, const std::string& options,
                     const std::filesystem::path& out) {

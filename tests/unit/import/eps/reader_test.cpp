@@ -76,6 +76,7 @@ void ExpectSame(const Picture& a, const Picture& b, int tolerance = 0) {
 }
 
 TEST(EPSReader, ImageMagickAndCorpusPreviewsMatchPillowsDecodeOfThePreview) {
+  QEL_SKIP_WITHOUT("convert", "pillow");
   TempDir dir;
   const std::string photo = ShellQuote((CorpusDir() / "hopper.png").string());
   // ImageMagick's previews have 16-bit colour maps of any value: the reader cuts them
@@ -120,6 +121,7 @@ TEST(EPSReader, FilesWithoutAPreviewSayThatTheyHaveNone) {
 }
 
 TEST(EPSReader, LzwPalettePreviewLoadsLikeTheTiffOnItsOwn) {
+  QEL_SKIP_WITHOUT("convert", "tiffcp");
   TempDir dir;
   const fs::path palette = dir / "p8.tif", lzw = dir / "p8_lzw.tif";
   ASSERT_EQ(

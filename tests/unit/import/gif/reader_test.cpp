@@ -166,6 +166,7 @@ std::vector<std::array<int, 4>> FirstFrameRects(const std::vector<fs::path>& fil
 // against giflib's colours for the same part of its screen (or Pillow's, for the file
 // with 11-bit codes that giflib refuses).
 TEST(ImportGifReader, FirstImageOfTheCorpusFilesMatchesGiflib) {
+  QEL_SKIP_WITHOUT("pillow");
   const std::vector<fs::path> files = test::CorpusFiles({".gif"});
   ASSERT_GE(files.size(), 20u);
   const std::vector<std::array<int, 4>> rects = FirstFrameRects(files);
@@ -358,6 +359,7 @@ namespace qel {
 namespace {
 
 TEST(GifCutShort, BothReadersKeepTheRowsTheDataHolds) {
+  QEL_SKIP_WITHOUT("convert", "pillow");
   // ImageMagick's files, plain and interlaced, cut at several points: giflib's reader
   // and the tool's own show the rows decoded, the rest white, and warn; a file cut
   // before any row is still refused.

@@ -72,6 +72,7 @@ Bytes WithRotation(Bytes b, std::uint8_t quarter_turns) {
 }
 
 TEST(HEIFReader, FilesOfTheDebianEncoderShowTheirSource) {
+  QEL_SKIP_WITHOUT("convert", "pillow", "heif-enc");
   test::CheckEncodedCases("heic", {
                                       {"lossy", "opaque", "heif-enc -q 90 IN -o OUT", 12},
                                       {"lossless", "opaque", "heif-enc -L -p chroma=444 IN -o OUT", 2},
@@ -81,6 +82,7 @@ TEST(HEIFReader, FilesOfTheDebianEncoderShowTheirSource) {
 }
 
 TEST(HEIFReader, AFileThatAsksForARotationShowsUpright) {
+  QEL_SKIP_WITHOUT("heif-enc");
   RegisterStartupFormats();
   test::TempDir dir;
   // A wide picture with a blue band on its left.

@@ -66,6 +66,7 @@ TEST(IconReader, ShowsTheLargestThenDeepestImage) {
 }
 
 TEST(IconReader, MaskAndAlphaMakePartsTransparentAsPillowShowsThem) {
+  QEL_SKIP_WITHOUT("pillow");
   IconImage alpha{6, 4, 32, {}, [](int x, int y) {
                     return (std::uint32_t(x * 50) << 24) | std::uint32_t(0x203040 * (y + 1));
                   }};

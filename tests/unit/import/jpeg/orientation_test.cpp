@@ -35,6 +35,7 @@ for o in range(1, 9):
 )PY";
 
 TEST(JpegOrientation, ConvertsUprightLikePillowForEveryOrientation) {
+  QEL_SKIP_WITHOUT("pillow");
   test::TempDir dir;
   test::WriteFileBytes(dir / "make.py", Bytes(kMakeFixtures, kMakeFixtures + std::strlen(kMakeFixtures)));
   ASSERT_EQ(test::RunCommand("/usr/bin/python3 " + test::ShellQuote((dir / "make.py").string()) + " " +

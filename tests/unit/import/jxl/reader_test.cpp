@@ -5,6 +5,7 @@ namespace qel {
 namespace {
 
 TEST(JXLReader, FilesOfTheDebianEncoderShowTheirSource) {
+  QEL_SKIP_WITHOUT("convert", "pillow", "cjxl");
   test::CheckEncodedCases("jxl", {
                                      {"lossless", "opaque", "cjxl -d 0 --quiet IN OUT", 0},
                                      {"lossy", "opaque", "cjxl -d 1 --quiet IN OUT", 12},

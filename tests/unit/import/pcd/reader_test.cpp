@@ -70,6 +70,7 @@ Bytes PatchFile(const std::vector<std::array<std::uint8_t, 3>>& patches) {
 class PcdPeerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    QEL_SKIP_WITHOUT("convert");
     // Colour everywhere, sharp edges for the chroma upsampling, a neutral strip.
     const auto png = dir_ / "in.png";
     ASSERT_EQ(test::RunCommand(

@@ -44,6 +44,7 @@ Bytes Ramp48() {
 }
 
 TEST(PCXRead, AgreesWithPeersInEveryDepth) {
+  QEL_SKIP_WITHOUT("convert", "pillow", "netpbm");
   test::TempDir dir;
   const std::string d = dir.Path().string() + "/";
   const std::string hopper = test::ShellQuote((test::CorpusDir() / "hopper.ppm").string());
@@ -83,6 +84,7 @@ TEST(PCXRead, AgreesWithPeersInEveryDepth) {
 }
 
 TEST(PCXRead, CorpusFilesAgreeWithPillow) {
+  QEL_SKIP_WITHOUT("convert", "pillow", "netpbm");
   const auto files = test::CorpusFiles({".pcx"});
   ASSERT_GE(files.size(), 3u);
   for (const auto& file : files) {

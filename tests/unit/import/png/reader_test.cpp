@@ -280,6 +280,7 @@ std::vector<MadeFile> EveryColourTypeAndDepth() {
 }
 
 TEST(ImportPngReader, EveryColourTypeAndDepthMatchesLibpng) {
+  QEL_SKIP_WITHOUT("convert", "pillow", "netpbm");
   test::TempDir dir;
   const std::vector<MadeFile> files = EveryColourTypeAndDepth();
   MakeFiles(dir, files);
@@ -303,6 +304,7 @@ TEST(ImportPngReader, EveryColourTypeAndDepthMatchesLibpng) {
 // A gray or RGB image with a tRNS colour is drawn with that colour left out, which on
 // the loader's white picture is what libpng's alpha gives; palette alpha is not drawn.
 TEST(ImportPngReader, TransparentColourIsLeftOutWhenDrawn) {
+  QEL_SKIP_WITHOUT("convert", "pillow");
   test::TempDir dir;
   MakeFiles(dir, TransparentFiles());
   for (const char* name : {"gray8-trns.png", "rgb8-trns.png"}) {
@@ -363,6 +365,7 @@ Bytes WithGamma(Bytes file, std::uint32_t value) {
 }
 
 TEST(ImportPngReader, GammaOfTheFileIsCorrectedForTheDisplay) {
+  QEL_SKIP_WITHOUT("convert");
   test::TempDir dir;
   const std::vector<MadeFile> files = {
       {"gray4.png",
@@ -652,6 +655,7 @@ TEST(ImportPngReader, InvalidHeadersAndPalettesAreRefused) {
 }
 
 TEST(ImportPngReader, DamagedCopiesLoadOrFailCleanly) {
+  QEL_SKIP_WITHOUT("convert");
   test::TempDir dir;
   MakeFiles(dir, {{"adam7.png", "/usr/bin/convert {in} -interlace PNG PNG64:{out}"},
                   {"palette.png", "/usr/bin/convert {in} -colors 16 -define png:bit-depth=4 {out}", "rgb"}});
@@ -689,6 +693,7 @@ namespace qel {
 namespace {
 
 TEST(PngCutShort, BothReadersKeepTheRowsTheDataHolds) {
+  QEL_SKIP_WITHOUT("convert", "pillow");
   // ImageMagick's files (plain, interlaced, palette, 16-bit, with alpha) cut at several
   // points: libpng's reader and the tool's own show the rows decoded, the rest white,
   // and warn; a file cut before any row is still refused.

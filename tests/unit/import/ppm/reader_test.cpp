@@ -20,6 +20,7 @@ std::string Error(std::string_view text) {
 }
 
 TEST(PPMRead, AgreesWithPillowOnNetpbmFilesAndTheCorpus) {
+  QEL_SKIP_WITHOUT("netpbm", "pillow");
   test::TempDir dir;
   const std::string d = dir.Path().string() + "/";
   const std::string hopper = test::ShellQuote((test::CorpusDir() / "hopper.ppm").string());
@@ -57,6 +58,7 @@ TEST(PPMRead, AgreesWithPillowOnNetpbmFilesAndTheCorpus) {
 }
 
 TEST(PPMRead, EveryMaximumValueIsStretchedAsImageMagickDoes) {
+  QEL_SKIP_WITHOUT("netpbm", "convert");
   // Maximum values below and above 255, raw (two bytes a sample above 255) and plain,
   // written by netpbm and ImageMagick: each sample is stretched to 0..255 by rounding.
   test::TempDir dir;

@@ -70,6 +70,7 @@ std::optional<Picture> MagickOverWhite(const std::filesystem::path& file) {
 class PsdPeerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    QEL_SKIP_WITHOUT("convert");
     input_ = dir_ / "in.png";
     ASSERT_EQ(
         test::RunCommand(std::string(kConvert) +
@@ -90,6 +91,7 @@ class PsdPeerTest : public ::testing::Test {
 };
 
 TEST_F(PsdPeerTest, ImageMagickFilesMatchPillowInEveryModeDepthAndCompression) {
+  QEL_SKIP_WITHOUT("pillow");
   struct Variant {
     const char* name;
     const char* options;
@@ -149,6 +151,7 @@ TEST_F(PsdPeerTest, TransparencyShowsOverWhiteAsImageMagickShowsIt) {
 }
 
 TEST_F(PsdPeerTest, IndexedAndBitmapModeFiles) {
+  QEL_SKIP_WITHOUT("pillow");
   for (const char* options : {"-type palette", "-colors 16 -type palette"}) {
     for (const char* compression : {"RLE", "None"}) {
       const auto file = Write(std::string(options) + " -depth 8 -compress " + compression, "indexed.psd");
@@ -177,6 +180,7 @@ TEST_F(PsdPeerTest, IndexedAndBitmapModeFiles) {
 }
 
 TEST(PsdCorpus, PeerFilesMatchPillowOrFailCleanly) {
+  QEL_SKIP_WITHOUT("pillow");
   const auto files = test::CorpusFiles({".psd"});
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {

@@ -49,6 +49,7 @@ std::unique_ptr<TSGIGraphic> Load(const Bytes& b) {
 }
 
 TEST(SGIRead, AgreesWithPillowOnPeerFilesAndTheCorpus) {
+  QEL_SKIP_WITHOUT("convert", "pillow", "netpbm");
   test::TempDir dir;
   const std::string d = dir.Path().string() + "/";
   const std::string hopper = test::ShellQuote((test::CorpusDir() / "hopper.ppm").string());

@@ -19,6 +19,7 @@ constexpr const char* kShapes =
     "<text x='4' y='44' font-size='9' font-family='DejaVu Sans'>qel</text>";
 
 TEST(SVGReader, DrawingsRenderAsRsvgConvertRendersThem) {
+  QEL_SKIP_WITHOUT("rsvg-convert", "pillow");
   RegisterStartupFormats();
   test::TempDir dir;
   const std::vector<Drawing> drawings = {

@@ -463,6 +463,7 @@ void ExpectMatchesPillow(const std::filesystem::path& file) {
 }
 
 TEST(TargaRead, CorpusFilesMatchPillow) {
+  QEL_SKIP_WITHOUT("pillow");
   const auto files = test::CorpusFiles({".tga"});
   ASSERT_GE(files.size(), 3u);
   for (const auto& file : files) ExpectMatchesPillow(file);
@@ -472,6 +473,7 @@ TEST(TargaRead, CorpusFilesMatchPillow) {
 }
 
 TEST(TargaRead, ImageMagickFilesMatchPillow) {
+  QEL_SKIP_WITHOUT("convert", "pillow");
   TempDir dir;
   const std::string source = test::ShellQuote((dir / "rose.png").string());
   ASSERT_EQ(test::RunCommand("/usr/bin/convert rose: " + source), 0);
@@ -508,6 +510,7 @@ Bytes RecodedAcrossRows(const Bytes& raw) {
 }
 
 TEST(TargaRead, OriginsAlphaAndLongPacketsMatchImageMagick) {
+  QEL_SKIP_WITHOUT("convert");
   // Files written by ImageMagick with the origin on the right (top and bottom), with a
   // varying alpha channel, and packets that cross rows; all as ImageMagick shows them.
   TempDir dir;
@@ -555,6 +558,7 @@ TEST(TargaRead, OriginsAlphaAndLongPacketsMatchImageMagick) {
 }
 
 TEST(TargaWrite, ConvertedFilesReadBackInPillow) {
+  QEL_SKIP_WITHOUT("pillow");
   TempDir dir;
   Picture picture = NewPicture(150, 7, RGBColor(255, 0, 0));
   for (int x = 0; x < 150; x += 3) picture.SetPixel(x, 3, RGBColor(std::uint8_t(x), 7, 200));

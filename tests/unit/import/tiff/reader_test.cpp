@@ -578,6 +578,7 @@ class Recorder : public ProgressObserver {
 };
 
 TEST(TiffReader, ProgressStagesAndJpegWarningsReachTheObserver) {
+  QEL_SKIP_WITHOUT("convert", "tiffcp");
   {
     B b;
     b.Image(2, 3, {8}, 1, 1, {std::vector<std::uint8_t>(4, 1), std::vector<std::uint8_t>(2, 1)}, 2);

@@ -5,6 +5,7 @@ namespace qel {
 namespace {
 
 TEST(WebPReader, FilesOfTheDebianEncodersShowTheirSource) {
+  QEL_SKIP_WITHOUT("convert", "pillow", "cwebp", "img2webp");
   test::CheckEncodedCases(
       "webp", {
                   {"lossless", "opaque", "cwebp -quiet -lossless IN -o OUT", 0},
