@@ -33,7 +33,7 @@ contains() {
   return 1
 }
 for shell in zsh fish; do
-  command -v "$shell" >/dev/null || { echo "completion_test: $shell is not installed" >&2; exit 1; }
+  command -v "$shell" >/dev/null || { echo "completion_test: $shell is not installed; scripts/install-deps.sh --test installs it" >&2; exit 77; }
 done
 
 # What bash offers for the words given, the last being the one completed, from FOLDER.

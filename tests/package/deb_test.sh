@@ -20,7 +20,7 @@ trap 'rm -rf "$work"' EXIT
 accepted_warnings=()
 
 for command in cpack lintian dpkg-deb dpkg-shlibdeps /usr/bin/python3; do
-  command -v "$command" >/dev/null || { echo "deb_test: $command is not installed" >&2; exit 1; }
+  command -v "$command" >/dev/null || { echo "deb_test: $command is not installed; scripts/install-deps.sh --test installs it" >&2; exit 77; }
 done
 
 passed=0
